@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/Globals.h"
+#include "platform/Forms.h"
+#include "platform/Platform.h"
+
+#include <QLockFile>
+
+#include <memory>
+
+// One running program: its shared state, its seams to the desktop and its
+// windows. Members are destroyed windows first.
+class App {
+public:
+    explicit App(Platform platform);
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    Globals g;
+    Platform platform;
+    Forms forms{*this};
+
+    QString vaultPath() const;
+
+    // Guards the vault against a second running copy. False when another
+    // copy holds it; permission trouble is not another copy.
+    bool lockVault();
+
+    // A message box with the program's title unless a caption is given.
+    MsgResult msgBox(QWidget* parent, const QString& text, const QString& caption = {},
+                     MsgButtons buttons = MsgButtons::Ok, MsgResult defaultButton = MsgResult::Ok,
+                     MsgIcon icon = MsgIcon::None);
+
+    void endProgram() { platform.programEnd->endNow(); }
+    bool ended() const { return platform.programEnd->ended(); }
+
+private:
+    std::unique_ptr<QLockFile> vaultLock_;
+};

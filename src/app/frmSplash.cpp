@@ -1,0 +1,41 @@
+#include "app/frmSplash.h"
+
+#include "app/App.h"
+#include "app/LoadIdentity.h"
+#include "ui/main/Form1.h"
+#include "ui/widgets/Twips.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QTimer>
+
+frmSplash::frmSplash(App& app)
+    : Form(app, Qt::SplashScreen | Qt::FramelessWindowHint), Image1(new QLabel(this)), Timer2(new QTimer(this)) {
+    setWindowTitle(QStringLiteral("Tressik"));
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/images/splash.jpg")));
+    Image1->setScaledContents(true);
+    Twips::place(Image1, 0, 0, 7170, 4770);
+    Timer2->setInterval(2);
+    Timer2->setTimerType(Qt::PreciseTimer);
+    connect(Timer2, &QTimer::timeout, this, &frmSplash::Timer2_Timer);
+}
+
+void frmSplash::Form_Load() {
+    intTemp = 0;
+    setClientSizeTwips(Twips::width(Image1), Twips::height(Image1));
+    app().g.blnMainClosed = false;
+    LoadIdentity(app());
+    Timer2->start();
+}
+
+void frmSplash::Timer2_Timer() {
+    intTemp += 2;
+    if (intTemp != 150) return;
+    Timer2->stop();
+    app().forms.load<Form1>();
+    if (app().ended()) return;
+    app().forms.show<Form1>();
+    hide();
+    setVisible(false);
+}

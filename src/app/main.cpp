@@ -1,0 +1,17 @@
+#include "app/App.h"
+#include "app/frmSplash.h"
+#include "platform/RealPlatform.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    // The program ends when its windows say so, not when the last one hides.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/tressik.png")));
+    App app(makeRealPlatform());
+    QApplication::setApplicationName(app.platform.appInfo->productName());
+    app.forms.show<frmSplash>();
+    return QApplication::exec();
+}

@@ -1,0 +1,162 @@
+#include "listview/ListItems.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <numeric>
+
+ListItems::ListItems(QObject* parent) : QAbstractTableModel(parent), selection_(this) {
+    collator_.setCaseSensitivity(Qt::CaseInsensitive);
+    collator_.setNumericMode(false);
+}
+
+qsizetype ListItems::positionOf(RowId id) const {
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].id == id) return static_cast<qsizetype>(i) + 1;
+    return 0;
+}
+
+int ListItems::compareKeys(const QString& a, const QString& b) const { return collator_.compare(a, b); }
+
+qsizetype ListItems::sortedInsertPlace(const QString& key) const {
+    const int k = sortKey_;
+    const bool descending = sortOrder_ != 0;
+    // After every row that sorts equal, so equal keys keep the order they came in.
+    auto it = std::upper_bound(rows_.begin(), rows_.end(), key, [&](const QString& value, const Row& r) {
+        const int c = compareKeys(value, r.cells[k]);
+        return descending ? c > 0 : c < 0;
+    });
+    return static_cast<qsizetype>(it - rows_.begin());
+}
+
+qsizetype ListItems::add(const QString& text, const QString& sub1, const QString& sub2) {
+    Row r{nextId_++, {text, sub1, sub2}};
+    const qsizetype at = sorted_ ? sortedInsertPlace(r.cells[static_cast<size_t>(sortKey_)]) : count();
+    beginInsertRows({}, static_cast<int>(at), static_cast<int>(at));
+    rows_.insert(rows_.begin() + at, std::move(r));
+    endInsertRows();
+    return at + 1;
+}
+
+void ListItems::appendMany(std::vector<std::array<QString, kColumns>>&& cells) {
+    if (cells.empty()) return;
+    const qsizetype first = count();
+    beginInsertRows({}, static_cast<int>(first), static_cast<int>(first + static_cast<qsizetype>(cells.size()) - 1));
+    rows_.reserve(rows_.size() + cells.size());
+    for (auto& c : cells) rows_.push_back(Row{nextId_++, std::move(c)});
+    endInsertRows();
+    if (sorted_) resort();
+}
+
+void ListItems::remove(qsizetype position) {
+    if (position < 1 || position > count()) return;
+    beginRemoveRows({}, static_cast<int>(position - 1), static_cast<int>(position - 1));
+    rows_.erase(rows_.begin() + (position - 1));
+    endRemoveRows();
+}
+
+void ListItems::clear() {
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+void ListItems::setCell(qsizetype position, int column, const QString& value) {
+    auto& r = rows_.at(static_cast<size_t>(position - 1));
+    r.cells[static_cast<size_t>(column)] = value;
+    const QModelIndex i = index(static_cast<int>(position - 1), column);
+    emit dataChanged(i, i);
+}
+
+bool ListItems::selected(qsizetype position) const {
+    return selection_.isRowSelected(static_cast<int>(position - 1), {});
+}
+
+void ListItems::setSelected(qsizetype position, bool on) {
+    const QModelIndex i = index(static_cast<int>(position - 1), 0);
+    selection_.select(i, (on ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                             QItemSelectionModel::Rows);
+}
+
+qsizetype ListItems::firstSelected() const {
+    // The same answer as scanning from the top, without visiting every row.
+    int best = -1;
+    for (const QItemSelectionRange& range : selection_.selection()) {
+        if (range.isValid() && (best < 0 || range.top() < best)) best = range.top();
+    }
+    return best < 0 ? 0 : best + 1;
+}
+
+int ListItems::addColumnHeader(const QString& text) {
+    const int at = columnHeaderCount();
+    beginInsertColumns({}, at, at);
+    headers_.push_back({text, 0});
+    endInsertColumns();
+    emit columnHeadersChanged();
+    return at + 1;
+}
+
+void ListItems::setColumnHeaderWidth(int index, int twips) {
+    headers_.at(static_cast<size_t>(index - 1)).widthTwips = twips;
+    emit columnHeaderWidthChanged(index, twips);
+}
+
+void ListItems::setSorted(bool on) {
+    if (sorted_ == on) return;
+    sorted_ = on;
+    if (sorted_) resort();
+}
+
+void ListItems::setSortKey(int key) {
+    sortKey_ = std::clamp(key, 0, kColumns - 1);
+    if (sorted_) resort();
+}
+
+void ListItems::setSortOrder(int order) {
+    sortOrder_ = order;
+    if (sorted_) resort();
+}
+
+void ListItems::resort() {
+    const size_t k = static_cast<size_t>(sortKey_);
+    const bool descending = sortOrder_ != 0;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<RowId> persistentIds;
+    persistentIds.reserve(static_cast<size_t>(before.size()));
+    for (const QModelIndex& i : before) persistentIds.push_back(rows_.at(static_cast<size_t>(i.row())).id);
+
+    std::stable_sort(rows_.begin(), rows_.end(), [&](const Row& a, const Row& b) {
+        const int c = compareKeys(a.cells[k], b.cells[k]);
+        return descending ? c > 0 : c < 0;
+    });
+
+    if (!before.isEmpty()) {
+        QHash<RowId, int> newRow;
+        newRow.reserve(static_cast<qsizetype>(rows_.size()));
+        for (size_t i = 0; i < rows_.size(); ++i) newRow.insert(rows_[i].id, static_cast<int>(i));
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (qsizetype i = 0; i < before.size(); ++i)
+            after.push_back(index(newRow.value(persistentIds[static_cast<size_t>(i)]), before[i].column()));
+        changePersistentIndexList(before, after);
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int ListItems::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : static_cast<int>(rows_.size()); }
+
+int ListItems::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columnHeaderCount(); }
+
+QVariant ListItems::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return rows_[static_cast<size_t>(index.row())].cells[static_cast<size_t>(index.column())];
+    return {};
+}
+
+QVariant ListItems::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (section < 0 || section >= columnHeaderCount()) return {};
+    return headers_[static_cast<size_t>(section)].text;
+}

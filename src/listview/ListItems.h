@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QCollator>
+#include <QItemSelectionModel>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+// The rows and column headers of a report-view list: each row has its text
+// and sub-items 1 and 2, and a stable identity that survives sorts and
+// removals. Positions are 1-based, as the commands address rows.
+class ListItems : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using RowId = quint64;
+    static constexpr int kColumns = 3;
+
+    explicit ListItems(QObject* parent = nullptr);
+
+    // --- rows ---
+    qsizetype count() const { return static_cast<qsizetype>(rows_.size()); }
+    const QString& text(qsizetype position) const { return row(position).cells[0]; }
+    const QString& subItem(qsizetype position, int index) const { return row(position).cells[index]; }
+    void setText(qsizetype position, const QString& value) { setCell(position, 0, value); }
+    void setSubItem(qsizetype position, int index, const QString& value) { setCell(position, index, value); }
+    RowId rowId(qsizetype position) const { return row(position).id; }
+    // 0 when the row is gone.
+    qsizetype positionOf(RowId id) const;
+
+    // Adds a row at the end, or at its sorted place while the list is sorted.
+    // Returns its position.
+    qsizetype add(const QString& text, const QString& sub1 = {}, const QString& sub2 = {});
+    // Appends many rows at once, in order (the list must not be sorted).
+    void appendMany(std::vector<std::array<QString, kColumns>>&& rows);
+    void remove(qsizetype position);
+    void clear();
+
+    // --- selection ---
+    QItemSelectionModel* selectionModel() { return &selection_; }
+    bool selected(qsizetype position) const;
+    void setSelected(qsizetype position, bool on);
+    // The first selected row from the top, 0 when none is.
+    qsizetype firstSelected() const;
+
+    // --- column headers ---
+    int addColumnHeader(const QString& text);  // returns its 1-based index
+    int columnHeaderCount() const { return static_cast<int>(headers_.size()); }
+    QString columnHeaderText(int index) const { return headers_.at(static_cast<size_t>(index - 1)).text; }
+    int columnHeaderWidth(int index) const { return headers_.at(static_cast<size_t>(index - 1)).widthTwips; }
+    void setColumnHeaderWidth(int index, int twips);
+
+    // --- sorting: a change re-sorts the rows by the key column's text ---
+    bool sorted() const { return sorted_; }
+    void setSorted(bool on);
+    int sortKey() const { return sortKey_; }
+    void setSortKey(int key);
+    int sortOrder() const { return sortOrder_; }
+    void setSortOrder(int order);
+    // Case-insensitive, locale-aware; equal keys keep their order.
+    int compareKeys(const QString& a, const QString& b) const;
+
+    // --- QAbstractTableModel ---
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+signals:
+    void columnHeaderWidthChanged(int index, int twips);
+    void columnHeadersChanged();
+
+private:
+    struct Row {
+        RowId id = 0;
+        std::array<QString, kColumns> cells;
+    };
+    struct Header {
+        QString text;
+        int widthTwips = 0;
+    };
+
+    const Row& row(qsizetype position) const { return rows_.at(static_cast<size_t>(position - 1)); }
+    void setCell(qsizetype position, int column, const QString& value);
+    void resort();
+    qsizetype sortedInsertPlace(const QString& key) const;
+
+    std::vector<Row> rows_;
+    std::vector<Header> headers_;
+    QItemSelectionModel selection_;
+    QCollator collator_;
+    RowId nextId_ = 1;
+    bool sorted_ = false;
+    int sortKey_ = 0;
+    int sortOrder_ = 0;
+};

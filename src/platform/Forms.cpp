@@ -1,0 +1,86 @@
+#include "platform/Forms.h"
+
+#include "app/App.h"
+#include "ui/widgets/Twips.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+Form::Form(App& app, Qt::WindowFlags flags) : QWidget(nullptr, flags), app_(app) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+void Form::setClientSizeTwips(int width, int height) {
+    clientWidthTwips_ = width;
+    clientHeightTwips_ = height;
+    applyClientSize(Twips::toPixels(width), Twips::toPixels(height));
+}
+
+void Form::setOuterHeightTwips(int height) {
+    setClientSizeTwips(clientWidthTwips_, height - (outerHeightTwips() - clientHeightTwips_));
+}
+
+void Form::applyClientSize(int widthPx, int heightPx) { setFixedSize(widthPx, heightPx); }
+
+void Form::closeEvent(QCloseEvent* event) {
+    // The close box unloads the window; the registry decides what goes away.
+    event->ignore();
+    app_.forms.unload(this);
+}
+
+void Form::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (centred_) return;
+    centred_ = true;
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = s->availableGeometry();
+        QRect frame = frameGeometry();
+        frame.moveCenter(area.center());
+        move(frame.topLeft());
+    }
+}
+
+Forms::~Forms() {
+    for (const QPointer<Form>& f : dying_) delete f.data();
+    for (const QPointer<Form>& f : loaded_) delete f.data();
+}
+
+void Forms::unload(Form* form) {
+    if (!form) return;
+    const QMetaObject* key = form->metaObject();
+    if (loaded_.value(key) != form) return;
+    // Out of the registry first, so the window counts as unloaded while its
+    // own unload handler runs and a second unload does nothing.
+    loaded_.remove(key);
+    form->Form_Unload();
+    form->hide();
+    dying_.removeAll(nullptr);
+    dying_.push_back(form);
+    form->deleteLater();
+}
+
+void Forms::showForm(Form* form) {
+    form->show();
+    bringToFront(form);
+}
+
+void Forms::hide(Form* form) {
+    if (form) form->hide();
+}
+
+void Forms::bringToFront(Form* form) {
+    if (!form) return;
+    form->raise();
+    form->activateWindow();
+}
+
+void Forms::doEvents() { QCoreApplication::processEvents(); }
+
+QList<Form*> Forms::loadedForms() const {
+    QList<Form*> list;
+    for (const QPointer<Form>& f : loaded_)
+        if (f) list.push_back(f.data());
+    return list;
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+class App;
+
+// A window of the program: loaded once, shown modeless, unloaded by its close
+// box or by code. Its handlers are named after the control and the event.
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form(App& app, Qt::WindowFlags flags = Qt::Window);
+
+    // Runs once, when the window is loaded.
+    virtual void Form_Load() {}
+    // Runs when the window is unloaded, before it goes away.
+    virtual void Form_Unload() {}
+
+    App& app() const { return app_; }
+
+    // The area that controls are placed in.
+    virtual QWidget* client() { return this; }
+
+    // Sizes in twips. The outer size adds a fixed allowance for border and
+    // title bar, so layouts come out the same under any window manager.
+    static constexpr int kNonClientWidthTwips = 90;
+    static constexpr int kNonClientHeightTwips = 465;
+    void setClientSizeTwips(int width, int height);
+    int clientWidthTwips() const { return clientWidthTwips_; }
+    int clientHeightTwips() const { return clientHeightTwips_; }
+    virtual int outerWidthTwips() const { return clientWidthTwips_ + kNonClientWidthTwips; }
+    virtual int outerHeightTwips() const { return clientHeightTwips_ + kNonClientHeightTwips; }
+    void setOuterHeightTwips(int height);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    virtual void applyClientSize(int widthPx, int heightPx);
+
+private:
+    App& app_;
+    int clientWidthTwips_ = 0;
+    int clientHeightTwips_ = 0;
+    bool centred_ = false;
+};
+
+// The registry of loaded windows: load, show, hide, unload, bring forward.
+class Forms {
+public:
+    explicit Forms(App& app) : app_(app) {}
+    ~Forms();
+    Forms(const Forms&) = delete;
+    Forms& operator=(const Forms&) = delete;
+
+    template <class F>
+    F* get() const {
+        return static_cast<F*>(loaded_.value(&F::staticMetaObject).data());
+    }
+
+    template <class F>
+    bool isLoaded() const {
+        return get<F>() != nullptr;
+    }
+
+    // Creates the window and runs its Form_Load, unless it is loaded already.
+    template <class F>
+    F* load() {
+        if (F* f = get<F>()) return f;
+        auto* f = new F(app_);
+        loaded_.insert(&F::staticMetaObject, f);
+        f->Form_Load();
+        return get<F>();
+    }
+
+    // Loads when needed, shows modeless and brings the window forward.
+    template <class F>
+    F* show() {
+        F* f = load<F>();
+        if (f) showForm(f);
+        return f;
+    }
+
+    template <class F>
+    void unload() {
+        if (F* f = get<F>()) unload(f);
+    }
+
+    void unload(Form* form);
+    void showForm(Form* form);
+    void hide(Form* form);
+    void bringToFront(Form* form);
+    // Lets pending window events run.
+    void doEvents();
+    QList<Form*> loadedForms() const;
+
+private:
+    App& app_;
+    QHash<const QMetaObject*, QPointer<Form>> loaded_;
+    QList<QPointer<Form>> dying_;
+};

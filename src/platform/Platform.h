@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+// The seams between the windows and the desktop. The program installs the
+// real implementations at start; tests install recording fakes.
+
+enum class MsgButtons { Ok, OkCancel, RetryCancel };
+enum class MsgResult { Ok, Cancel, Retry };
+enum class MsgIcon { None, Information, Warning, Critical };
+
+struct MessageBoxRequest {
+    QWidget* parent = nullptr;
+    QString text;
+    QString caption;
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgResult defaultButton = MsgResult::Ok;
+    MsgIcon icon = MsgIcon::None;
+};
+
+class IMessageBox {
+public:
+    virtual ~IMessageBox() = default;
+    virtual MsgResult show(const MessageBoxRequest& request) = 0;
+};
+
+class IClipboard {
+public:
+    virtual ~IClipboard() = default;
+    virtual void clear() = 0;
+    // secret: the text is a password and should be kept out of clipboard history.
+    virtual void setText(const QString& text, bool secret) = 0;
+};
+
+class IOpener {
+public:
+    virtual ~IOpener() = default;
+    // Hands the location to the desktop's opener as one argument. False when
+    // the opener could not be started at all.
+    virtual bool open(const QString& location) = 0;
+};
+
+class ISettings {
+public:
+    virtual ~ISettings() = default;
+    virtual QString read(const QString& application, const QString& section, const QString& key,
+                         const QString& defaultValue) = 0;
+    virtual void write(const QString& application, const QString& section, const QString& key,
+                       const QString& value) = 0;
+};
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    // The current date and time as the system formats it: short date, a space, long time.
+    virtual QString nowText() = 0;
+};
+
+// The executable's folder and its version information.
+class IAppInfo {
+public:
+    virtual ~IAppInfo() = default;
+    virtual QString applicationDir() = 0;
+    virtual QString title() = 0;
+    virtual QString productName() = 0;
+    virtual QString companyName() = 0;
+    virtual QString comments() = 0;
+    virtual int versionMajor() = 0;
+    virtual int versionMinor() = 0;
+    virtual bool skinSwitch() = 0;
+};
+
+class IProgramEnd {
+public:
+    virtual ~IProgramEnd() = default;
+    // Closes every window and leaves the event loop; nothing is saved.
+    virtual void endNow() = 0;
+    virtual bool ended() const = 0;
+};
+
+struct Platform {
+    std::unique_ptr<IMessageBox> messageBox;
+    std::unique_ptr<IClipboard> clipboard;
+    std::unique_ptr<IOpener> opener;
+    std::unique_ptr<ISettings> settings;
+    std::unique_ptr<IClock> clock;
+    std::unique_ptr<IAppInfo> appInfo;
+    std::unique_ptr<IProgramEnd> programEnd;
+};

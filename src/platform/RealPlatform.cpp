@@ -1,0 +1,146 @@
+#include "platform/RealPlatform.h"
+
+#include "BuildInfo.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+
+namespace {
+
+class RealMessageBox : public IMessageBox {
+public:
+    MsgResult show(const MessageBoxRequest& r) override {
+        QMessageBox box(r.parent);
+        box.setWindowTitle(r.caption);
+        box.setTextFormat(Qt::PlainText);
+        box.setText(r.text);
+        switch (r.icon) {
+            case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+            case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+            case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+            case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+        }
+        QPushButton* ok = nullptr;
+        QPushButton* cancel = nullptr;
+        QPushButton* retry = nullptr;
+        switch (r.buttons) {
+            case MsgButtons::Ok: ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole); break;
+            case MsgButtons::OkCancel:
+                ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+                cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+                break;
+            case MsgButtons::RetryCancel:
+                retry = box.addButton(QStringLiteral("Retry"), QMessageBox::AcceptRole);
+                cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+                break;
+        }
+        QPushButton* def = r.defaultButton == MsgResult::Cancel ? cancel : r.defaultButton == MsgResult::Retry ? retry : ok;
+        box.setDefaultButton(def ? def : (ok ? ok : retry));
+        box.setEscapeButton(cancel ? cancel : ok);
+        box.exec();
+        const auto* clicked = box.clickedButton();
+        if (clicked && clicked == ok) return MsgResult::Ok;
+        if (clicked && clicked == retry) return MsgResult::Retry;
+        return r.buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+    }
+};
+
+class RealClipboard : public IClipboard {
+public:
+    void clear() override { QGuiApplication::clipboard()->clear(); }
+    void setText(const QString& text, bool secret) override {
+        auto* data = new QMimeData;
+        data->setText(text);
+        // Clipboard managers leave a text marked this way out of their history.
+        if (secret) data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+        QGuiApplication::clipboard()->setMimeData(data);
+    }
+};
+
+class RealOpener : public IOpener {
+public:
+    bool open(const QString& location) override {
+#if defined(Q_OS_WIN)
+        return QProcess::startDetached(QStringLiteral("explorer"), {location});
+#elif defined(Q_OS_MACOS)
+        return QProcess::startDetached(QStringLiteral("open"), {location});
+#else
+        // One argument, no shell: nothing in the location is ever parsed as a command.
+        return QProcess::startDetached(QStringLiteral("xdg-open"), {location});
+#endif
+    }
+};
+
+class RealSettings : public ISettings {
+public:
+    QString read(const QString& application, const QString& section, const QString& key,
+                 const QString& defaultValue) override {
+        QSettings s(QSettings::IniFormat, QSettings::UserScope, application, application);
+        return s.value(section + QLatin1Char('/') + key, defaultValue).toString();
+    }
+    void write(const QString& application, const QString& section, const QString& key, const QString& value) override {
+        QSettings s(QSettings::IniFormat, QSettings::UserScope, application, application);
+        s.setValue(section + QLatin1Char('/') + key, value);
+    }
+};
+
+class RealClock : public IClock {
+public:
+    QString nowText() override {
+        const QLocale locale = QLocale::system();
+        QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+        // A long time shows hours to seconds; the time zone is not part of it.
+        timeFormat.remove(QLatin1String(" t")).remove(QLatin1Char('t'));
+        const QDateTime now = QDateTime::currentDateTime();
+        return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+               locale.toString(now.time(), timeFormat.trimmed());
+    }
+};
+
+class RealAppInfo : public IAppInfo {
+public:
+    QString applicationDir() override { return QCoreApplication::applicationDirPath(); }
+    QString title() override { return QStringLiteral(TRESSIK_PRODUCT_NAME); }
+    QString productName() override { return QStringLiteral(TRESSIK_PRODUCT_NAME); }
+    QString companyName() override { return QStringLiteral(TRESSIK_COMPANY_NAME); }
+    QString comments() override { return QStringLiteral(TRESSIK_COMMENTS); }
+    int versionMajor() override { return TRESSIK_VERSION_MAJOR; }
+    int versionMinor() override { return TRESSIK_VERSION_MINOR; }
+    bool skinSwitch() override { return TRESSIK_SKIN != 0; }
+};
+
+class RealProgramEnd : public IProgramEnd {
+public:
+    void endNow() override {
+        if (ended_) return;
+        ended_ = true;
+        for (QWidget* w : QApplication::topLevelWidgets()) w->hide();
+        QCoreApplication::exit(0);
+    }
+    bool ended() const override { return ended_; }
+
+private:
+    bool ended_ = false;
+};
+
+}  // namespace
+
+Platform makeRealPlatform() {
+    Platform p;
+    p.messageBox = std::make_unique<RealMessageBox>();
+    p.clipboard = std::make_unique<RealClipboard>();
+    p.opener = std::make_unique<RealOpener>();
+    p.settings = std::make_unique<RealSettings>();
+    p.clock = std::make_unique<RealClock>();
+    p.appInfo = std::make_unique<RealAppInfo>();
+    p.programEnd = std::make_unique<RealProgramEnd>();
+    return p;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QLabel>
+
+// A windowed label: shows one or more lines of its caption. Line ends in the
+// caption may be CR LF; the caption is kept exactly as given.
+class SkinLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit SkinLabel(const QString& caption, QWidget* parent);
+
+    QString caption() const { return caption_; }
+    void setCaption(const QString& caption);
+
+private:
+    QString caption_;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/Forms.h"
+
+#include <array>
+
+class ListView;
+class PictureButton;
+class QAction;
+class QMenu;
+class QMenuBar;
+class StatusBar;
+
+// The main window: the entry list, the command buttons, the menus and the
+// status line through which every command reports.
+class Form1 : public Form {
+    Q_OBJECT
+public:
+    explicit Form1(App& app);
+
+    void Form_Load() override;
+    void Form_Unload() override;
+    void afterFormLoad();
+
+    void SetStatus(const QString& text);
+
+    void mnuFileItem_Click(int index);
+
+    QWidget* client() override { return client_; }
+    int outerHeightTwips() const override;
+
+    std::array<PictureButton*, 1> cmdAdd{};
+    PictureButton* cmdEdit;
+    PictureButton* cmdDelete;
+    std::array<PictureButton*, 1> cmdWebsite{};
+    ListView* lstPass;
+    std::array<PictureButton*, 3> cmdCopy{};
+    PictureButton* cmdGoto;
+    StatusBar* StatusBar1;
+
+    QMenuBar* menuBar;
+    QMenu* mnuFile;
+    QMenu* mnuData;
+    QMenu* mnuCopy;
+    QMenu* mnuHelp;
+    QMenu* mnuAbout;
+    std::array<QAction*, 1> mnuFileItem{};
+    std::array<QAction*, 4> mnuDataItem{};
+    std::array<QAction*, 3> mnuCopyItem{};
+    std::array<QAction*, 1> mnuHelpItem{};
+    std::array<QAction*, 1> mnuAboutItem{};
+
+protected:
+    void applyClientSize(int widthPx, int heightPx) override;
+
+private:
+    void buildMenus();
+    void connectHandlers();
+
+    QWidget* client_;
+};
+
+// Puts a text into panel 1 of the main window's status bar.
+void SetStatus(App& app, const QString& text);

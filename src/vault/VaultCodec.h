@@ -1,0 +1,63 @@
+#pragma once
+
+#include "vault/Entry.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The vault's bytes, lines and entries. Every vault line is stored through
+// ScrambleText in the Windows-1252 code page, with CR LF line ends.
+namespace VaultCodec {
+
+inline constexpr char kFieldSeparator[] = "|||";
+
+// Inverts the highest bit of every byte: its own inverse (128 <-> 0 included).
+QByteArray ScrambleText(QByteArray text);
+
+// Windows-1252 <-> Unicode. Every byte decodes to one character and back.
+QString decodeAnsi(const QByteArray& bytes);
+// nullopt when the text holds a character the code page cannot represent.
+std::optional<QByteArray> encodeAnsi(const QString& text);
+
+// Splits raw file bytes into lines: a CR ends a line and an LF right after it
+// is dropped; a lone LF stays part of the line; the last line may lack its end.
+std::vector<QByteArray> splitLines(const QByteArray& bytes);
+
+// Line 1, unscrambled. Empty for an empty file or an empty first line.
+QString readMasterPassword(const QByteArray& bytes);
+
+// Every entry line after line 1, skipping lines that are empty or one space
+// (tested while still scrambled). Missing pieces load as empty fields;
+// pieces after the third are ignored.
+std::vector<Entry> readEntries(const QByteArray& bytes);
+
+// True when some line after the first would load as an entry.
+bool hasEntryLines(const QByteArray& bytes);
+
+// username & "|||" & password & "|||" & location.
+QString joinEntry(const Entry& entry);
+// The line split back into its first three pieces.
+Entry splitEntry(QStringView line);
+
+using RowReader = std::function<Entry(qsizetype)>;
+
+// The whole vault as written after every change: password line, one line per
+// entry, then one empty line. nullopt when some text cannot be encoded.
+std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count,
+                                         const RowReader& row);
+std::optional<QByteArray> serialiseVault(const QString& masterPassword, const std::vector<Entry>& entries);
+
+// A brand-new vault that holds only the master password.
+std::optional<QByteArray> newVaultBytes(const QString& masterPassword);
+
+// Why a master password cannot be stored and read back unchanged; empty when it can.
+QString masterPasswordProblem(const QString& password);
+
+// Why an entry cannot be stored and read back unchanged; empty when it can.
+QString entryProblem(const Entry& entry);
+
+}  // namespace VaultCodec
