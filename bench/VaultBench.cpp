@@ -1,0 +1,320 @@
+// Loading and saving a large vault, each step timed beside the plain file
+// work it cannot avoid. After the run the program prints the ratios and
+// exits non-zero when a step is more than twice its yardstick or fails.
+
+#include "listview/ListItems.h"
+#include "vault/VaultCodec.h"
+#include "vault/VaultFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Rows = std::vector<std::array<QString, ListItems::kColumns>>;
+
+constexpr double kGoal = 2.0;
+const qsizetype kSizes[] = {32767, 100000};
+
+// splitmix64: the same vault on every machine (the standard distributions
+// are not portable between library implementations).
+class Random {
+public:
+    explicit Random(quint64 seed) : state_(seed) {}
+    quint64 next() {
+        quint64 z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    qsizetype between(qsizetype lo, qsizetype hi) {
+        return lo + static_cast<qsizetype>(next() % static_cast<quint64>(hi - lo + 1));
+    }
+
+private:
+    quint64 state_;
+};
+
+QString randomText(Random& rng, qsizetype minLen, qsizetype maxLen, QStringView alphabet) {
+    const qsizetype len = rng.between(minLen, maxLen);
+    QString s;
+    s.reserve(len);
+    for (qsizetype i = 0; i < len; ++i) s.append(alphabet.at(rng.between(0, alphabet.size() - 1)));
+    return s;
+}
+
+std::vector<Entry> makeEntries(qsizetype count) {
+    const QString user = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789._-");
+    // Printable ASCII without "|", plus a few Windows-1252 letters people do type.
+    QString pass;
+    for (char16_t c = 33; c < 127; ++c)
+        if (c != u'|') pass.append(QChar(c));
+    pass.append(QStringLiteral("\u00E9\u00FC\u00DF\u20AC\u00A3"));
+    Random rng(0x5452455353494Bull);
+    std::vector<Entry> entries;
+    entries.reserve(static_cast<size_t>(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        Entry e;
+        e.username = randomText(rng, 8, 20, user);
+        e.password = randomText(rng, 10, 24, pass);
+        e.location = QStringLiteral("https://www.example-%1.com/login").arg(i + 1);
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+// One vault of a given size, on disk and in memory.
+struct Vault {
+    qsizetype count = 0;
+    QString master;
+    std::vector<Entry> parsed;  // as read back from readPath
+    QByteArray bytes;           // what a save writes
+    QString readPath;
+    QString savePath;
+    QString baselinePath;
+};
+
+[[noreturn]] void die(const QString& why) {
+    std::fprintf(stderr, "tressik_bench_vault: %s\n", qPrintable(why));
+    std::exit(2);
+}
+
+std::shared_ptr<const Vault> makeVault(const QString& root, qsizetype count) {
+    auto v = std::make_shared<Vault>();
+    v->count = count;
+    v->master = QStringLiteral("correct horse battery staple");
+    const std::vector<Entry> entries = makeEntries(count);
+    const std::optional<QByteArray> bytes = VaultCodec::serialiseVault(v->master, entries);
+    if (!bytes) die(QStringLiteral("generated entries cannot be encoded"));
+    v->bytes = *bytes;
+
+    const QString dir = root + QStringLiteral("/vault-%1").arg(count);
+    if (!QDir().mkpath(dir)) die(QStringLiteral("cannot create ") + dir);
+    v->readPath = VaultFile::vaultPath(dir);
+    v->savePath = dir + QStringLiteral("/saved.enc");
+    v->baselinePath = dir + QStringLiteral("/baseline.enc");
+    if (const VaultFile::Result r = VaultFile::writeAtomic(v->readPath, v->bytes); !r.ok) die(r.error);
+
+    // The timed steps only count what they produce; make sure it is right once.
+    QByteArray back;
+    if (const VaultFile::Result r = VaultFile::read(v->readPath, &back); !r.ok) die(r.error);
+    v->parsed = VaultCodec::readEntries(back);
+    if (v->parsed != entries || VaultCodec::readMasterPassword(back) != v->master)
+        die(QStringLiteral("the generated vault does not read back as written"));
+    return v;
+}
+
+Rows toRows(std::vector<Entry>&& entries) {
+    Rows rows;
+    rows.reserve(entries.size());
+    for (Entry& e : entries) rows.push_back({std::move(e.username), std::move(e.password), std::move(e.location)});
+    return rows;
+}
+
+void fail(benchmark::State& state, const QString& why) { state.SkipWithError(why.toStdString().c_str()); }
+
+// Freeing the results is not part of the step being measured.
+template <class... T>
+void dropUntimed(benchmark::State& state, T&... values) {
+    state.PauseTiming();
+    (void(std::remove_reference_t<T>(std::move(values))), ...);
+    state.ResumeTiming();
+}
+
+void readSplitBaseline(benchmark::State& state, const Vault& v) {
+    const size_t expected = static_cast<size_t>(v.count) + 2;  // password line, entries, closing empty line
+    for (auto _ : state) {
+        QByteArray bytes;
+        {
+            QFile file(v.readPath);
+            if (!file.open(QIODevice::ReadOnly)) return fail(state, file.errorString());
+            bytes = file.readAll();
+        }
+        std::vector<QByteArray> lines = VaultCodec::splitLines(bytes);
+        if (lines.size() != expected) return fail(state, QStringLiteral("wrong line count"));
+        dropUntimed(state, lines, bytes);
+    }
+}
+
+void parse(benchmark::State& state, const Vault& v) {
+    for (auto _ : state) {
+        QByteArray bytes;
+        if (const VaultFile::Result r = VaultFile::read(v.readPath, &bytes); !r.ok) return fail(state, r.error);
+        std::vector<Entry> entries = VaultCodec::readEntries(bytes);
+        if (static_cast<qsizetype>(entries.size()) != v.count) return fail(state, QStringLiteral("wrong entry count"));
+        dropUntimed(state, entries, bytes);
+    }
+}
+
+// What loading does after parsing: entries become rows, rows go into the list.
+void fill(benchmark::State& state, const Vault& v) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto items = std::make_unique<ListItems>();
+        std::vector<Entry> entries = v.parsed;  // shares the text, copies only the handles
+        state.ResumeTiming();
+
+        items->appendMany(toRows(std::move(entries)));
+
+        if (items->count() != v.count) return fail(state, QStringLiteral("wrong row count"));
+        dropUntimed(state, items, entries);
+    }
+}
+
+void writeFsyncBaseline(benchmark::State& state, const Vault& v) {
+    const QByteArray path = QFile::encodeName(v.baselinePath);
+    for (auto _ : state) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) return fail(state, QStringLiteral("cannot open ") + v.baselinePath);
+        const ssize_t written = ::write(fd, v.bytes.constData(), static_cast<size_t>(v.bytes.size()));
+        const bool ok = written == v.bytes.size() && ::fsync(fd) == 0;
+        ::close(fd);
+        if (!ok) return fail(state, QStringLiteral("cannot write ") + v.baselinePath);
+    }
+}
+
+void save(benchmark::State& state, const Vault& v) {
+    ListItems items;
+    items.appendMany(toRows(std::vector<Entry>(v.parsed)));
+    for (auto _ : state) {
+        std::optional<QByteArray> bytes = VaultCodec::serialiseVault(v.master, items.count(), [&](qsizetype i) {
+            return Entry{items.text(i + 1), items.subItem(i + 1, 1), items.subItem(i + 1, 2)};
+        });
+        if (!bytes || bytes->size() != v.bytes.size()) return fail(state, QStringLiteral("wrong vault bytes"));
+        if (const VaultFile::Result r = VaultFile::writeAtomic(v.savePath, *bytes); !r.ok) return fail(state, r.error);
+        dropUntimed(state, bytes);
+    }
+    // writeAtomic already compared the file with its input; compare the input too.
+    QByteArray back;
+    if (!VaultFile::read(v.savePath, &back).ok || back != v.bytes) fail(state, QStringLiteral("saved file differs"));
+}
+
+std::string name(const char* step, qsizetype count) { return std::string(step) + "/" + std::to_string(count); }
+
+// Passes everything to the usual display and keeps each step's time.
+class CapturingReporter : public benchmark::BenchmarkReporter {
+public:
+    explicit CapturingReporter(benchmark::BenchmarkReporter* display) : display_(display) {}
+
+    bool ReportContext(const Context& context) override { return display_->ReportContext(context); }
+    void Finalize() override { display_->Finalize(); }
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        display_->ReportRuns(runs);
+        for (const Run& run : runs) {
+            const std::string key = run.run_name.function_name;
+            if (run.error_occurred) {
+                errors_.push_back(key + ": " + run.error_message);
+            } else if (run.run_type == Run::RT_Iteration) {
+                times_[key].push_back(run.GetAdjustedRealTime());
+            } else if (run.aggregate_name == "median") {
+                medians_[key] = run.GetAdjustedRealTime();
+            }
+        }
+    }
+
+    // The median over the repetitions; nullopt when the step did not run.
+    std::optional<double> time(const std::string& key) const {
+        if (auto it = medians_.find(key); it != medians_.end()) return it->second;
+        auto it = times_.find(key);
+        if (it == times_.end() || it->second.empty()) return std::nullopt;
+        std::vector<double> t = it->second;
+        std::sort(t.begin(), t.end());
+        const size_t n = t.size();
+        return n % 2 ? t[n / 2] : (t[n / 2 - 1] + t[n / 2]) / 2;
+    }
+
+    const std::vector<std::string>& errors() const { return errors_; }
+
+private:
+    benchmark::BenchmarkReporter* display_;
+    std::map<std::string, std::vector<double>> times_;
+    std::map<std::string, double> medians_;
+    std::vector<std::string> errors_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Three repetitions so one disturbed run does not decide; the command line can override.
+    static char repetitions[] = "--benchmark_repetitions=3";
+    static char aggregatesOnly[] = "--benchmark_display_aggregates_only=true";
+    std::vector<char*> args(argv, argv + argc);
+    args.insert(args.begin() + 1, {repetitions, aggregatesOnly});
+    int count = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
+
+    // TRESSIK_BENCH_DIR puts the files on the disk under test; the system temp folder otherwise.
+    const QByteArray where = qgetenv("TRESSIK_BENCH_DIR");
+    const QString parent = where.isEmpty() ? QDir::tempPath() : QFile::decodeName(where);
+    QTemporaryDir root(parent + QStringLiteral("/tressik-bench-XXXXXX"));
+    if (!root.isValid()) die(QStringLiteral("cannot create a folder in ") + parent);
+
+    std::vector<std::shared_ptr<const Vault>> vaults;
+    for (const qsizetype n : kSizes) {
+        auto v = makeVault(root.path(), n);
+        vaults.push_back(v);
+        const std::pair<const char*, void (*)(benchmark::State&, const Vault&)> steps[] = {
+            {"read_split_baseline", readSplitBaseline},
+            {"parse", parse},
+            {"fill", fill},
+            {"write_fsync_baseline", writeFsyncBaseline},
+            {"save", save},
+        };
+        for (const auto& [step, fn] : steps) {
+            benchmark::RegisterBenchmark(name(step, n).c_str(), [v, fn = fn](benchmark::State& s) { fn(s, *v); })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+    }
+
+    CapturingReporter reporter(benchmark::CreateDefaultDisplayReporter());
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    bool ok = reporter.errors().empty();
+    for (const std::string& e : reporter.errors()) std::printf("failed %s\n", e.c_str());
+
+    std::printf("\n");
+    const struct {
+        const char* label;
+        const char* step;
+        const char* yardstick;
+    } ratios[] = {
+        {"parse/baseline", "parse", "read_split_baseline"},
+        {"fill/parse", "fill", "parse"},
+        {"save/baseline", "save", "write_fsync_baseline"},
+    };
+    for (const qsizetype n : kSizes) {
+        for (const auto& r : ratios) {
+            const auto step = reporter.time(name(r.step, n));
+            const auto base = reporter.time(name(r.yardstick, n));
+            if (!step || !base) continue;  // filtered out or failed
+            const double ratio = *step / *base;
+            const bool met = ratio <= kGoal;
+            ok = ok && met;
+            std::printf("ratio %s (%lld): %.2f  (%.3f ms / %.3f ms, goal <= %.0f: %s)\n", r.label,
+                        static_cast<long long>(n), ratio, *step, *base, kGoal, met ? "met" : "MISSED");
+        }
+    }
+    return ok ? 0 : 1;
+}
