@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every preset and runs every test:
+# unit, window and end-to-end tests on the release and the sanitizer builds,
+# then the fuzzers for a bounded time.
+#   scripts/test.sh [release|asan|fuzz ...]   (default: all three)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+presets=("$@")
+[ "${#presets[@]}" -eq 0 ] && presets=(release asan fuzz)
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+for preset in "${presets[@]}"; do
+  echo "=== $preset ==="
+  case "$preset" in
+    release|asan)
+      cmake --preset "$preset"
+      cmake --build --preset "$preset" -j "$jobs"
+      ctest --preset "$preset" -j "$jobs"
+      ;;
+    fuzz)
+      bash fuzz/run-fuzzers.sh "${TRESSIK_FUZZ_SECONDS:-60}"
+      ;;
+    *)
+      echo "unknown preset: $preset" >&2
+      exit 2
+      ;;
+  esac
+done

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# First use, unlock, three wrong passwords and a second copy, on the real
+# program under Xvfb.   e2e_spine.sh PATH-TO-TRESSIK
+set -uo pipefail
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+here=$(dirname "$0")
+. "$here/lib.sh"
+trap cleanup EXIT
+new_install "$1"
+
+echo "first use: create a master password"
+start
+w=$(wait_window "Password Required")
+focus "$w"
+type_text "abcd"; key Tab; type_text "abcd"; key Return
+main=$(wait_window "Tressik by")
+wait_gone "Password Required"
+[ "$(stat -c %a "$HOME_DIR/app/data.enc")" = 600 ] || fail "the new vault is not owner-only"
+expect_bytes "e1e2e3e40d0a"
+echo "File, Exit"
+focus "$main"
+menu "$main" 15 1
+wait_exit
+expect_bytes "e1e2e3e40d0a"
+
+echo "second start: unlock"
+start
+w=$(wait_window "Password Required")
+focus "$w"
+type_text "abcd"; key Return
+main=$(wait_window "Tressik by")
+echo "a second copy is turned away"
+"$APP" >>"$HOME_DIR/log" 2>&1 &
+second=$!
+box=$(wait_window "^Tressik$")
+focus "$box"
+key Return
+for _ in $(seq 1 100); do kill -0 "$second" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$second" 2>/dev/null && fail "the second copy is still running"
+wait "$second" || fail "the second copy ended with an error"
+kill -0 "$PID" 2>/dev/null || fail "the first copy ended too"
+focus "$main"
+menu "$main" 15 1
+wait_exit
+expect_bytes "e1e2e3e40d0a"
+
+echo "third start: three wrong passwords"
+start
+w=$(wait_window "Password Required")
+for attempt in 1 2 3; do
+  focus "$w"
+  type_text "wrong$attempt"; key Return
+  box=$(wait_window "Incorrect Password")
+  focus "$box"
+  key Return   # Retry
+  wait_gone "Incorrect Password"
+done
+box=$(wait_window "^Tressik$")
+focus "$box"
+key Return
+wait_exit
+expect_bytes "e1e2e3e40d0a"
+echo "e2e spine: all passed"

@@ -1,0 +1,83 @@
+# Shared helpers for the end-to-end tests: a fresh folder with the real
+# program in it, started under the test's X server and driven with xdotool.
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# new_install BINARY: copies the program into a fresh folder; sets $HOME_DIR and $APP.
+new_install() {
+  HOME_DIR=$(mktemp -d /tmp/tressik-e2e.XXXXXX)
+  mkdir -p "$HOME_DIR/app" "$HOME_DIR/config"
+  cp "$1" "$HOME_DIR/app/tressik"
+  APP="$HOME_DIR/app/tressik"
+  export XDG_CONFIG_HOME="$HOME_DIR/config"
+}
+
+# start: runs the program in the background; sets $PID.
+start() {
+  "$APP" >>"$HOME_DIR/log" 2>&1 &
+  PID=$!
+}
+
+# wait_window NAME: waits until a visible window of that title exists; prints its id.
+wait_window() {
+  local id
+  for _ in $(seq 1 200); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.05
+  done
+  fail "no window named '$1' appeared"
+}
+
+# wait_gone NAME: waits until no visible window of that title is left.
+wait_gone() {
+  for _ in $(seq 1 200); do
+    [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ] && return 0
+    sleep 0.05
+  done
+  fail "window '$1' did not go away"
+}
+
+# wait_exit: waits for the program to end; fails unless its status is 0.
+wait_exit() {
+  for _ in $(seq 1 200); do
+    if ! kill -0 "$PID" 2>/dev/null; then
+      wait "$PID"
+      local rc=$?
+      [ "$rc" -eq 0 ] || fail "the program ended with status $rc"
+      return 0
+    fi
+    sleep 0.05
+  done
+  fail "the program did not end"
+}
+
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.2; }
+type_text() { xdotool type --delay 30 "$1"; }
+key() { xdotool key --delay 50 "$@"; sleep 0.2; }
+
+# click_at WINDOW X Y: a left click at a point of the window.
+click_at() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.3
+}
+
+# menu WINDOW X ITEM: opens the menu whose title sits at X in the menu bar and
+# chooses its ITEM-th entry (1-based).
+menu() {
+  click_at "$1" "$2" 8
+  local i
+  for ((i = 0; i < $3; i++)); do key Down; done
+  key Return
+}
+
+expect_bytes() {
+  local got
+  got=$(xxd -p "$HOME_DIR/app/data.enc" | tr -d '\n')
+  [ "$got" = "$1" ] || fail "data.enc holds $got, expected $1"
+}
+
+cleanup() {
+  [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null
+  [ -n "${HOME_DIR:-}" ] && rm -rf "$HOME_DIR"
+}
