@@ -105,6 +105,15 @@ private slots:
         QCOMPARE(readEntries(bytes), std::vector<Entry>{e});
     }
 
+    void veryLongLines() {
+        const Entry big{QString(2000000, 'u'), QString(10, 'p'), QString(3000000, 'l')};
+        const QByteArray bytes = serialiseVault("pw", {big, {"a", "b", "c"}}).value();
+        const std::vector<Entry> back = readEntries(bytes);
+        QCOMPARE(back.size(), size_t{2});
+        QCOMPARE(back[0], big);
+        QCOMPARE(back[1].username, QStringLiteral("a"));
+    }
+
     void pieces() {
         QCOMPARE(splitEntry(u"a|||b|||c|||d"), (Entry{"a", "b", "c"}));
         QCOMPARE(splitEntry(u"a|||b|||"), (Entry{"a", "b", ""}));

@@ -164,6 +164,43 @@ private slots:
         QVERIFY(run("umount", {mountPoint.path()}));
     }
 
+    void readOnlyFolder() {
+        QTemporaryDir mountPoint;
+        if (!run("mount", {"-t", "tmpfs", "-o", "size=64k", "tressik-test", mountPoint.path()}))
+            QSKIP("cannot mount a tmpfs here");
+        const QByteArray original = vaultOf("pw", {{"u", "p", "l"}});
+        {
+            QFile f(mountPoint.path() + "/data.enc");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(original);
+        }
+        QVERIFY(run("mount", {"-o", "remount,ro", mountPoint.path()}));
+        {
+            // The entries can be read; a change is refused with a message and the file stays.
+            TestApp t;
+            t.fakes.appInfo->dir = mountPoint.path();
+            Form1* main = unlock(t, "pw");
+            QCOMPARE(status(main), QStringLiteral("Loaded 1 entries"));
+            main->lstPass->items().add("x", "y", "z");
+            QVERIFY(!SaveData(*t.app));
+            QCOMPARE(t.fakes.messageBox->shown.size(), 1);
+            QCOMPARE(t.vaultBytes(), original);
+        }
+        QVERIFY(run("umount", {mountPoint.path()}));
+        QVERIFY(run("mount", {"-t", "tmpfs", "-o", "size=64k,ro", "tressik-test", mountPoint.path()}));
+        {
+            // No vault and no way to create one: told, and the program ends.
+            TestApp t;
+            t.fakes.appInfo->dir = mountPoint.path();
+            t.app->forms.load<Form1>();
+            QCOMPARE(t.fakes.messageBox->shown.size(), 1);
+            QVERIFY(t.fakes.messageBox->shown[0].text.startsWith("Tressik cannot create its vault file."));
+            QCOMPARE(t.fakes.programEnd->calls, 1);
+            QVERIFY(!t.app->forms.isLoaded<frmPass>());
+        }
+        QVERIFY(run("umount", {mountPoint.path()}));
+    }
+
     void secondCopyIsTurnedAway() {
         TestApp t;
         t.writeVault(vaultOf("pw"));
