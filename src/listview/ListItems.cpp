@@ -45,7 +45,7 @@ void ListItems::appendMany(std::vector<std::array<QString, kColumns>>&& cells) {
     rows_.reserve(rows_.size() + cells.size());
     for (auto& c : cells) rows_.push_back(Row{nextId_++, std::move(c)});
     endInsertRows();
-    if (sorted_) resort();
+    if (sorted_) resortSoon();
 }
 
 void ListItems::remove(qsizetype position) {
@@ -104,20 +104,29 @@ void ListItems::setColumnHeaderWidth(int index, int twips) {
 void ListItems::setSorted(bool on) {
     if (sorted_ == on) return;
     sorted_ = on;
-    if (sorted_) resort();
+    if (sorted_) resortSoon();
 }
 
 void ListItems::setSortKey(int key) {
     sortKey_ = std::clamp(key, 0, kColumns - 1);
-    if (sorted_) resort();
+    if (sorted_) resortSoon();
 }
 
 void ListItems::setSortOrder(int order) {
     sortOrder_ = order;
-    if (sorted_) resort();
+    if (sorted_) resortSoon();
+}
+
+void ListItems::resortSoon() {
+    if (batchDepth_ > 0) {
+        resortPending_ = true;
+    } else {
+        resort();
+    }
 }
 
 void ListItems::resort() {
+    resortPending_ = false;
     const size_t k = static_cast<size_t>(sortKey_);
     const bool descending = sortOrder_ != 0;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);

@@ -61,6 +61,20 @@ public:
     // Case-insensitive, locale-aware; equal keys keep their order.
     int compareKeys(const QString& a, const QString& b) const;
 
+    // Holds back re-sorting while several sort properties change, then sorts once.
+    class SortBatch {
+    public:
+        explicit SortBatch(ListItems& list) : list_(list) { ++list_.batchDepth_; }
+        ~SortBatch() {
+            if (--list_.batchDepth_ == 0 && list_.resortPending_) list_.resort();
+        }
+        SortBatch(const SortBatch&) = delete;
+        SortBatch& operator=(const SortBatch&) = delete;
+
+    private:
+        ListItems& list_;
+    };
+
     // --- QAbstractTableModel ---
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -84,6 +98,7 @@ private:
     const Row& row(qsizetype position) const { return rows_.at(static_cast<size_t>(position - 1)); }
     void setCell(qsizetype position, int column, const QString& value);
     void resort();
+    void resortSoon();
     qsizetype sortedInsertPlace(const QString& key) const;
 
     std::vector<Row> rows_;
@@ -94,4 +109,6 @@ private:
     bool sorted_ = false;
     int sortKey_ = 0;
     int sortOrder_ = 0;
+    int batchDepth_ = 0;
+    bool resortPending_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "app/frmSplash.h"
+#include "ui/editor/frmAdd.h"
 #include "ui/password/frmPass.h"
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
@@ -110,6 +111,15 @@ void Form1::connectHandlers() {
             connect(items[static_cast<size_t>(i)], &QAction::triggered, this, [this, handler, i] { (this->*handler)(i); });
     };
     menu(mnuFileItem, &Form1::mnuFileItem_Click);
+    menu(mnuDataItem, &Form1::mnuDataItem_Click);
+    menu(mnuCopyItem, &Form1::mnuCopyItem_Click);
+    connect(cmdAdd[0], &QToolButton::clicked, this, [this] { cmdAdd_Click(0); });
+    connect(cmdEdit, &QToolButton::clicked, this, &Form1::cmdEdit_Click);
+    connect(cmdDelete, &QToolButton::clicked, this, &Form1::cmdDelete_Click);
+    connect(cmdGoto, &QToolButton::clicked, this, &Form1::cmdGoto_Click);
+    for (int i = 0; i < 3; ++i)
+        connect(cmdCopy[static_cast<size_t>(i)], &QToolButton::clicked, this, [this, i] { cmdCopy_Click(i); });
+    connect(lstPass, &ListView::ColumnClick, this, &Form1::lstPass_ColumnClick);
 }
 
 void Form1::Form_Load() {
@@ -136,6 +146,7 @@ void Form1::afterFormLoad() {
 
 void Form1::Form_Unload() {
     Forms& forms = app().forms;
+    forms.unload<frmAdd>();
     forms.unload<frmSplash>();
     app().endProgram();
 }
@@ -145,6 +156,18 @@ void Form1::SetStatus(const QString& text) { StatusBar1->setPanelText(1, text); 
 void Form1::mnuFileItem_Click(int index) {
     if (index == 0) app().forms.unload(this);
 }
+
+void Form1::mnuDataItem_Click(int index) {
+    switch (index) {
+        case 0: cmdAdd_Click(0); break;
+        case 1: cmdDelete_Click(); break;
+        case 2: cmdEdit_Click(); break;
+        case 3: cmdGoto_Click(); break;
+        default: break;
+    }
+}
+
+void Form1::mnuCopyItem_Click(int index) { cmdCopy_Click(index); }
 
 void SetStatus(App& app, const QString& text) {
     if (Form1* f = app.forms.get<Form1>()) f->SetStatus(text);

@@ -24,7 +24,17 @@ public:
 
     void SetStatus(const QString& text);
 
+    // Entry commands
+    void cmdAdd_Click(int index);
+    void cmdEdit_Click();
+    void cmdCopy_Click(int index);
+    void cmdDelete_Click();
+    void cmdGoto_Click();
+    void lstPass_ColumnClick(int columnHeaderIndex);
+
     void mnuFileItem_Click(int index);
+    void mnuDataItem_Click(int index);
+    void mnuCopyItem_Click(int index);
 
     QWidget* client() override { return client_; }
     int outerHeightTwips() const override;
@@ -62,3 +72,7 @@ private:
 
 // Puts a text into panel 1 of the main window's status bar.
 void SetStatus(App& app, const QString& text);
+
+// The address Go To hands to the desktop: "http://" in front of a location
+// that looks like a web address and names no scheme; anything else unchanged.
+QString GotoAddress(const QString& location);

@@ -1,0 +1,99 @@
+// The commands of the main window that act on the entries.
+#include "app/App.h"
+#include "listview/ListItems.h"
+#include "listview/ListView.h"
+#include "listview/modListViewEnh.h"
+#include "ui/editor/frmAdd.h"
+#include "ui/main/Form1.h"
+#include "vault/modGlobals.h"
+
+void Form1::cmdAdd_Click(int) {
+    app().g.strEditMode = QStringLiteral("Add");
+    // A second request while the editor is open starts it afresh for this one.
+    if (frmAdd* editor = app().forms.get<frmAdd>()) editor->refill();
+    app().forms.show<frmAdd>();
+}
+
+void Form1::cmdEdit_Click() {
+    const ListItems& items = lstPass->items();
+    const qsizetype n = items.firstSelected();
+    if (n == 0) {
+        SetStatus(QStringLiteral("You must first select an entry to edit."));
+        return;
+    }
+    Globals& g = app().g;
+    g.strEditUsername = items.text(n);
+    g.strEditPassword = items.subItem(n, 1);
+    g.strEditLocation = items.subItem(n, 2);
+    g.intEditIndex = n;
+    g.editRowId = items.rowId(n);
+    g.strEditMode = QStringLiteral("Edit");
+    if (frmAdd* editor = app().forms.get<frmAdd>()) editor->refill();
+    app().forms.show<frmAdd>();
+}
+
+void Form1::cmdCopy_Click(int index) {
+    IClipboard& clipboard = *app().platform.clipboard;
+    clipboard.clear();
+    const ListItems& items = lstPass->items();
+    const qsizetype n = items.firstSelected();
+    if (n == 0) {
+        SetStatus(QStringLiteral("You must first select a row to copy from."));
+        return;
+    }
+    static const QString prefixes[] = {QStringLiteral("Copied Username "), QStringLiteral("Copied Password "),
+                                       QStringLiteral("Copied Location ")};
+    if (index < 0 || index > 2) return;
+    const QString value = index == 0 ? items.text(n) : items.subItem(n, index);
+    clipboard.setText(value, index == 1);
+    SetStatus(prefixes[index] + value);
+}
+
+void Form1::cmdDelete_Click() {
+    ListItems& items = lstPass->items();
+    const qsizetype n = items.firstSelected();
+    if (n == 0) {
+        SetStatus(QStringLiteral("You must first select an entry to delete."));
+        return;
+    }
+    const QString text = QStringLiteral("Are you sure you want to delete the following information?\r\n\r\n") +
+                         QStringLiteral("Username: ") + items.text(n) + QStringLiteral("\r\n") +
+                         QStringLiteral("Password: ") + items.subItem(n, 1) + QStringLiteral("\r\n") +
+                         QStringLiteral("Used At: ") + items.subItem(n, 2);
+    const MsgResult answer =
+        app().msgBox(this, text, QStringLiteral("Confirm Delete"), MsgButtons::OkCancel, MsgResult::Ok);
+    if (answer != MsgResult::Ok) {
+        SetStatus(QStringLiteral("Entry not deleted, cancelled by user"));
+        return;
+    }
+    items.remove(n);
+    if (SaveData(app())) SetStatus(QStringLiteral("Entry deleted successfully, data saved."));
+}
+
+QString GotoAddress(const QString& location) {
+    static const char* const markers[] = {".edu", "biz", "org", ".net", ".com", "www"};
+    bool marked = false;
+    for (const char* m : markers) marked = marked || location.contains(QLatin1String(m), Qt::CaseInsensitive);
+    if (!marked) return location;
+    if (location.contains(QLatin1String("https://"), Qt::CaseInsensitive) ||
+        location.contains(QLatin1String("http://"), Qt::CaseInsensitive))
+        return location;
+    return QStringLiteral("http://") + location;
+}
+
+void Form1::cmdGoto_Click() {
+    const ListItems& items = lstPass->items();
+    const qsizetype n = items.firstSelected();
+    if (n == 0) {
+        SetStatus(QStringLiteral("You must first select an entry to go to."));
+        return;
+    }
+    SetStatus(QStringLiteral("Opening Location..."));
+    const QString address = GotoAddress(items.subItem(n, 2));
+    if (!app().platform.opener->open(address))
+        SetStatus(QStringLiteral("Could not open the location: the desktop's opener (xdg-open) could not be started."));
+}
+
+void Form1::lstPass_ColumnClick(int columnHeaderIndex) {
+    EnhListView_SortColumns(lstPass->items(), columnHeaderIndex, false);
+}

@@ -1,0 +1,221 @@
+#include "support/Unlocked.h"
+#include "ui/editor/frmAdd.h"
+#include "ui/widgets/PictureButton.h"
+#include "ui/widgets/Twips.h"
+
+#include <QTest>
+
+namespace {
+
+frmAdd* openAdd(Unlocked& u) {
+    u.main->cmdAdd_Click(0);
+    return u.app->forms.get<frmAdd>();
+}
+
+frmAdd* openEdit(Unlocked& u, qsizetype position) {
+    u.items().setSelected(position, true);
+    u.main->cmdEdit_Click();
+    return u.app->forms.get<frmAdd>();
+}
+
+void type(frmAdd* e, const QString& user, const QString& password, const QString& location) {
+    e->txtUsername->setText(user);
+    e->txtPassword->setText(password);
+    e->txtWebsite->setText(location);
+}
+
+}  // namespace
+
+class tst_frmAdd : public QObject {
+    Q_OBJECT
+private slots:
+    void layoutAndCaptions() {
+        Unlocked u;
+        frmAdd* e = openAdd(u);
+        QVERIFY(e && e->isVisible());
+        QCOMPARE(e->windowTitle(), QStringLiteral("Add an entry"));
+        QCOMPARE(e->clientWidthTwips(), 4680);
+        QCOMPARE(e->clientHeightTwips(), 2610);
+        QCOMPARE(Twips::rect(e->cmdDelete), QRect(3420, 1500, 1155, 1035));
+        QCOMPARE(Twips::rect(e->cmdAdd[0]), QRect(120, 1500, 1155, 1035));
+        QCOMPARE(Twips::rect(e->txtWebsite), QRect(1320, 900, 3255, 315));
+        QCOMPARE(e->cmdDelete->text(), QStringLiteral("Cancel"));
+        QCOMPARE(e->cmdAdd[0]->text(), QStringLiteral("Save"));
+        QCOMPARE(e->focusWidget(), e->cmdDelete);
+        QCOMPARE(e->txtPassword->echoMode(), QLineEdit::Normal);
+        QCOMPARE(u.app->g.strEditMode, QStringLiteral("Add"));
+    }
+
+    void validationMessages() {
+        Unlocked u;
+        frmAdd* e = openAdd(u);
+        const QByteArray before = u.vaultBytes();
+        e->cmdAdd_Click(0);
+        e->txtUsername->setText("  ");
+        e->cmdAdd_Click(0);
+        const auto& boxes = u.fakes.messageBox->shown;
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0].text, QStringLiteral("You must enter a username"));  // only this one when both are empty
+        QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
+        QCOMPARE(boxes[0].icon, MsgIcon::None);
+        QCOMPARE(boxes[1].text, QStringLiteral("You must enter a password"));
+        QCOMPARE(e->txtUsername->text(), QStringLiteral("  "));
+        QVERIFY(u.app->forms.isLoaded<frmAdd>());
+        QCOMPARE(u.vaultBytes(), before);
+    }
+
+    void addWithEmptyLocationAndEnterInTheLocationBox() {
+        Unlocked u({{"a", "1", "x"}});
+        frmAdd* e = openAdd(u);
+        type(e, "bob", " ", "");
+        QTest::keyClick(e->txtUsername, Qt::Key_Return);  // does nothing
+        QTest::keyClick(e->txtPassword, Qt::Key_Return);
+        QTest::keyClick(e->txtPassword, Qt::Key_Escape);
+        QVERIFY(u.app->forms.isLoaded<frmAdd>());
+        QTest::keyClick(e->txtWebsite, Qt::Key_Return);
+        QVERIFY(!u.app->forms.isLoaded<frmAdd>());
+        QCOMPARE(u.usernames(), (QStringList{"a", "bob"}));
+        QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"a", "1", "x"}, {"bob", " ", ""}}));
+        QCOMPARE(u.status(), QStringLiteral("Added new entry.  Data saved."));
+    }
+
+    void editWithoutChangesRewritesTheVault() {
+        Unlocked u({{"a", "1", "x"}, {"b", "2", "y"}});
+        QFile::remove(u.vaultPath());
+        frmAdd* e = openEdit(u, 2);
+        QCOMPARE(e->windowTitle(), QStringLiteral("Edit an entry"));
+        QCOMPARE(e->txtUsername->text(), QStringLiteral("b"));
+        QCOMPARE(e->txtPassword->text(), QStringLiteral("2"));
+        QCOMPARE(e->txtWebsite->text(), QStringLiteral("y"));
+        QCOMPARE(u.app->g.intEditIndex, qsizetype{2});
+        e->cmdAdd[0]->click();
+        QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"a", "1", "x"}, {"b", "2", "y"}}));
+        QCOMPARE(u.status(), QStringLiteral("Added new entry.  Data saved."));
+    }
+
+    void editChangesTheRowInPlace() {
+        Unlocked u({{"a", "1", "x"}, {"b", "2", "y"}, {"c", "3", "z"}});
+        frmAdd* e = openEdit(u, 2);
+        type(e, "B", "22", "");
+        e->cmdAdd_Click(0);
+        QCOMPARE(u.usernames(), (QStringList{"a", "B", "c"}));
+        QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"a", "1", "x"}, {"B", "22", ""}, {"c", "3", "z"}}));
+    }
+
+    void cancelAndCloseBoxChangeNothing() {
+        Unlocked u({{"a", "1", "x"}});
+        const QByteArray before = u.vaultBytes();
+        frmAdd* e = openAdd(u);
+        type(e, "new", "pw", "loc");
+        e->cmdDelete->click();
+        QVERIFY(!u.app->forms.isLoaded<frmAdd>());
+        e = openEdit(u, 1);
+        type(e, "changed", "pw", "loc");
+        e->close();
+        QVERIFY(!u.app->forms.isLoaded<frmAdd>());
+        QCOMPARE(u.usernames(), QStringList{"a"});
+        QCOMPARE(u.vaultBytes(), before);
+        QCOMPARE(u.status(), QStringLiteral("Loaded 1 entries"));
+    }
+
+    void refusesWhatTheVaultCannotHold_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("separator") << "u" << "a|||b" << "" << "password";
+        QTest::newRow("username ends with a bar") << "u|" << "p" << "" << "username";
+        QTest::newRow("two bars") << "u" << "||" << "" << "password";
+        QTest::newRow("not in the code page") << "u" << "p" << "\u65e5\u672c" << "location";
+        QTest::newRow("code 141") << "u\u008d" << "p" << "" << "username";
+    }
+    void refusesWhatTheVaultCannotHold() {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, location);
+        QFETCH(QString, field);
+        Unlocked u({{"a", "1", "x"}});
+        const QByteArray before = u.vaultBytes();
+        frmAdd* e = openAdd(u);
+        type(e, user, password, location);
+        e->cmdAdd_Click(0);
+        QCOMPARE(u.fakes.messageBox->shown.size(), 1);
+        QVERIFY(u.fakes.messageBox->shown[0].text.contains(field));
+        QVERIFY(u.app->forms.isLoaded<frmAdd>());
+        QCOMPARE(e->txtUsername->text(), user);
+        QCOMPARE(e->txtPassword->text(), password);
+        QCOMPARE(u.vaultBytes(), before);
+        QCOMPARE(u.items().count(), qsizetype{1});
+    }
+
+    void acceptsBarsThatComeBackUnchanged() {
+        Unlocked u;
+        frmAdd* e = openAdd(u);
+        type(e, "u", "|p", "|loc");
+        e->cmdAdd_Click(0);
+        QCOMPARE(u.fakes.messageBox->shown.size(), 0);
+        QCOMPARE(VaultCodec::readEntries(u.vaultBytes()), (std::vector<Entry>{{"u", "|p", "|loc"}}));
+    }
+
+    void editStaysOnItsRowThroughASort() {
+        Unlocked u({{"c", "1", ""}, {"a", "2", ""}, {"b", "3", ""}});
+        frmAdd* e = openEdit(u, 1);  // "c"
+        u.main->lstPass_ColumnClick(1);  // descending: c b a
+        u.main->lstPass_ColumnClick(1);  // ascending: a b c
+        QCOMPARE(u.usernames(), (QStringList{"a", "b", "c"}));
+        type(e, "c2", "1", "");
+        e->cmdAdd_Click(0);
+        QCOMPARE(u.usernames(), (QStringList{"a", "b", "c2"}));
+    }
+
+    void editOfADeletedRowSavesANewEntry() {
+        Unlocked u({{"a", "1", ""}, {"b", "2", ""}});
+        frmAdd* e = openEdit(u, 1);
+        u.fakes.messageBox->answers = {MsgResult::Ok};
+        u.main->cmdDelete_Click();  // deletes "a", the row being edited
+        QCOMPARE(u.usernames(), QStringList{"b"});
+        type(e, "a-edited", "1", "");
+        e->cmdAdd_Click(0);
+        QCOMPARE(u.usernames(), (QStringList{"b", "a-edited"}));  // "b" untouched
+        QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"b", "2", ""}, {"a-edited", "1", ""}}));
+    }
+
+    void secondRequestRefillsTheOpenEditor() {
+        Unlocked u({{"a", "1", "x"}, {"b", "2", "y"}});
+        frmAdd* e = openAdd(u);
+        type(e, "typed", "", "");
+        frmAdd* again = openEdit(u, 2);
+        QCOMPARE(again, e);
+        QCOMPARE(e->windowTitle(), QStringLiteral("Edit an entry"));
+        QCOMPARE(e->txtUsername->text(), QStringLiteral("b"));
+        u.main->cmdAdd_Click(0);
+        QCOMPARE(e->windowTitle(), QStringLiteral("Add an entry"));
+        QVERIFY(e->txtUsername->text().isEmpty());
+    }
+
+    void addWhileSortedTakesItsPlace() {
+        Unlocked u({{"b", "1", ""}, {"d", "2", ""}});
+        u.main->lstPass_ColumnClick(1);  // descending: d b
+        frmAdd* e = openAdd(u);
+        type(e, "c", "3", "");
+        e->cmdAdd_Click(0);
+        QCOMPARE(u.usernames(), (QStringList{"d", "c", "b"}));
+        QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"d", "2", ""}, {"c", "3", ""}, {"b", "1", ""}}));
+    }
+
+    void failedSaveShowsNoSuccess() {
+        Unlocked u({{"a", "1", ""}});
+        QFile::remove(u.vaultPath());
+        QVERIFY(QDir(u.dir()).mkdir("data.enc"));
+        frmAdd* e = openAdd(u);
+        type(e, "new", "p", "");
+        e->cmdAdd_Click(0);
+        QCOMPARE(u.fakes.messageBox->shown.size(), 1);
+        QVERIFY(u.fakes.messageBox->shown[0].text.contains("could not be saved"));
+        QCOMPARE(u.status(), QStringLiteral("Loaded 1 entries"));
+        QCOMPARE(u.usernames(), (QStringList{"a", "new"}));  // still in the list
+    }
+};
+
+QTEST_MAIN(tst_frmAdd)
+#include "tst_frmAdd.moc"
