@@ -81,3 +81,29 @@ cleanup() {
   [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null
   [ -n "${HOME_DIR:-}" ] && rm -rf "$HOME_DIR"
 }
+
+# scramble TEXT: the text as the vault stores it, in hex.
+scramble() { perl -e 'print unpack("H*", join("", map { chr(ord($_) ^ 0x80) } split //, $ARGV[0]))' "$1"; }
+# vault_hex PASSWORD [LINE...]: a whole vault as the program writes it, in hex.
+vault_hex() {
+  local out
+  out="$(scramble "$1")0d0a"
+  shift
+  for line in "$@"; do out="$out$(scramble "$line")0d0a"; done
+  echo "${out}0d0a"
+}
+
+# The client area of the main window starts below its menu bar.
+MAIN_CLIENT_HEIGHT=437
+menu_offset() {
+  local h
+  h=$(xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p')
+  echo $((h - MAIN_CLIENT_HEIGHT))
+}
+
+# click_twips WINDOW OFFSET LEFT TOP WIDTH HEIGHT: clicks the middle of a
+# control placed in twips (15 to a pixel), OFFSET pixels below the window top.
+click_twips() {
+  local x=$((($3 + $5 / 2) / 15)) y=$((($4 + $6 / 2) / 15 + $2))
+  click_at "$1" "$x" "$y"
+}
