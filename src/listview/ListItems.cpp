@@ -16,29 +16,29 @@ qsizetype ListItems::positionOf(RowId id) const {
     return 0;
 }
 
-int ListItems::compareKeys(const QString& a, const QString& b) const { return collator_.compare(a, b); }
+int ListItems::compareKeys(QStringView a, QStringView b) const { return collator_.compare(a, b); }
 
-qsizetype ListItems::sortedInsertPlace(const QString& key) const {
+qsizetype ListItems::sortedInsertPlace(QStringView key) const {
     const int k = sortKey_;
     const bool descending = sortOrder_ != 0;
     // After every row that sorts equal, so equal keys keep the order they came in.
-    auto it = std::upper_bound(rows_.begin(), rows_.end(), key, [&](const QString& value, const Row& r) {
-        const int c = compareKeys(value, r.cells[k]);
+    auto it = std::upper_bound(rows_.begin(), rows_.end(), key, [&](QStringView value, const Row& r) {
+        const int c = compareKeys(value, r.cells.field(k));
         return descending ? c > 0 : c < 0;
     });
     return static_cast<qsizetype>(it - rows_.begin());
 }
 
 qsizetype ListItems::add(const QString& text, const QString& sub1, const QString& sub2) {
-    Row r{nextId_++, {text, sub1, sub2}};
-    const qsizetype at = sorted_ ? sortedInsertPlace(r.cells[static_cast<size_t>(sortKey_)]) : count();
+    Row r{nextId_++, PackedEntry(text, sub1, sub2)};
+    const qsizetype at = sorted_ ? sortedInsertPlace(r.cells.field(sortKey_)) : count();
     beginInsertRows({}, static_cast<int>(at), static_cast<int>(at));
     rows_.insert(rows_.begin() + at, std::move(r));
     endInsertRows();
     return at + 1;
 }
 
-void ListItems::appendMany(std::vector<std::array<QString, kColumns>>&& cells) {
+void ListItems::appendMany(std::vector<PackedEntry>&& cells) {
     if (cells.empty()) return;
     const qsizetype first = count();
     beginInsertRows({}, static_cast<int>(first), static_cast<int>(first + static_cast<qsizetype>(cells.size()) - 1));
@@ -63,7 +63,9 @@ void ListItems::clear() {
 
 void ListItems::setCell(qsizetype position, int column, const QString& value) {
     auto& r = rows_.at(static_cast<size_t>(position - 1));
-    r.cells[static_cast<size_t>(column)] = value;
+    QString f[3] = {r.cells.field(0).toString(), r.cells.field(1).toString(), r.cells.field(2).toString()};
+    f[column] = value;
+    r.cells = PackedEntry(f[0], f[1], f[2]);
     const QModelIndex i = index(static_cast<int>(position - 1), column);
     emit dataChanged(i, i);
 }
@@ -127,7 +129,7 @@ void ListItems::resortSoon() {
 
 void ListItems::resort() {
     resortPending_ = false;
-    const size_t k = static_cast<size_t>(sortKey_);
+    const int k = sortKey_;
     const bool descending = sortOrder_ != 0;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
@@ -136,7 +138,7 @@ void ListItems::resort() {
     for (const QModelIndex& i : before) persistentIds.push_back(rows_.at(static_cast<size_t>(i.row())).id);
 
     std::stable_sort(rows_.begin(), rows_.end(), [&](const Row& a, const Row& b) {
-        const int c = compareKeys(a.cells[k], b.cells[k]);
+        const int c = compareKeys(a.cells.field(k), b.cells.field(k));
         return descending ? c > 0 : c < 0;
     });
 
@@ -160,7 +162,7 @@ int ListItems::columnCount(const QModelIndex& parent) const { return parent.isVa
 QVariant ListItems::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return rows_[static_cast<size_t>(index.row())].cells[static_cast<size_t>(index.column())];
+        return rows_[static_cast<size_t>(index.row())].cells.field(index.column()).toString();
     return {};
 }
 

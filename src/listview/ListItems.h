@@ -1,5 +1,7 @@
 #pragma once
 
+#include "vault/Entry.h"
+
 #include <QAbstractTableModel>
 #include <QCollator>
 #include <QItemSelectionModel>
@@ -21,8 +23,10 @@ public:
 
     // --- rows ---
     qsizetype count() const { return static_cast<qsizetype>(rows_.size()); }
-    const QString& text(qsizetype position) const { return row(position).cells[0]; }
-    const QString& subItem(qsizetype position, int index) const { return row(position).cells[index]; }
+    QString text(qsizetype position) const { return field(position, 0).toString(); }
+    QString subItem(qsizetype position, int index) const { return field(position, index).toString(); }
+    // Column 0 is the row's text, 1 and 2 its sub-items; valid until the row changes.
+    QStringView field(qsizetype position, int column) const { return row(position).cells.field(column); }
     void setText(qsizetype position, const QString& value) { setCell(position, 0, value); }
     void setSubItem(qsizetype position, int index, const QString& value) { setCell(position, index, value); }
     RowId rowId(qsizetype position) const { return row(position).id; }
@@ -32,8 +36,8 @@ public:
     // Adds a row at the end, or at its sorted place while the list is sorted.
     // Returns its position.
     qsizetype add(const QString& text, const QString& sub1 = {}, const QString& sub2 = {});
-    // Appends many rows at once, in order (the list must not be sorted).
-    void appendMany(std::vector<std::array<QString, kColumns>>&& rows);
+    // Appends many rows at once, in order; a sorted list then re-sorts once.
+    void appendMany(std::vector<PackedEntry>&& rows);
     void remove(qsizetype position);
     void clear();
 
@@ -59,7 +63,7 @@ public:
     int sortOrder() const { return sortOrder_; }
     void setSortOrder(int order);
     // Case-insensitive, locale-aware; equal keys keep their order.
-    int compareKeys(const QString& a, const QString& b) const;
+    int compareKeys(QStringView a, QStringView b) const;
 
     // Holds back re-sorting while several sort properties change, then sorts once.
     class SortBatch {
@@ -88,7 +92,7 @@ signals:
 private:
     struct Row {
         RowId id = 0;
-        std::array<QString, kColumns> cells;
+        PackedEntry cells;
     };
     struct Header {
         QString text;
@@ -99,7 +103,7 @@ private:
     void setCell(qsizetype position, int column, const QString& value);
     void resort();
     void resortSoon();
-    qsizetype sortedInsertPlace(const QString& key) const;
+    qsizetype sortedInsertPlace(QStringView key) const;
 
     std::vector<Row> rows_;
     std::vector<Header> headers_;

@@ -4,69 +4,151 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <array>
+#include <cstring>
+
 namespace VaultCodec {
 namespace {
 
-constexpr char16_t kScrambledCR = 0x8D;  // CR (13) scrambled, after decoding
-constexpr char16_t kScrambledLF = 0x160;  // LF (10) scrambled: byte 0x8A is U+0160
-constexpr char16_t kScrambledSpace = 0xA0;
 constexpr char kCodePage[] = "windows-1252";
+constexpr unsigned char kScrambledBar = '|' ^ 0x80;
 
-void invertHighBits(QByteArray& bytes) {
-    char* p = bytes.data();
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n; ++i) p[i] = static_cast<char>(static_cast<unsigned char>(p[i]) ^ 0x80u);
+// File bytes straight to characters and back, scramble included. Built once
+// from the code page converter, so both directions agree with it exactly.
+struct Tables {
+    std::array<char16_t, 256> fromFile{};
+    std::vector<qint16> toFile;  // by character code; -1 when the code page lacks it
+};
+
+const Tables& tables() {
+    static const Tables t = [] {
+        Tables built;
+        QByteArray all(256, Qt::Uninitialized);
+        for (int i = 0; i < 256; ++i) all[i] = static_cast<char>(i);
+        const QString chars = decodeAnsi(all);
+        char16_t highest = 0;
+        for (int b = 0; b < 256; ++b) {
+            const char16_t c = b < chars.size() ? chars.at(b).unicode() : static_cast<char16_t>(b);
+            built.fromFile[static_cast<size_t>(b ^ 0x80)] = c;
+            highest = std::max(highest, c);
+        }
+        built.toFile.assign(static_cast<size_t>(highest) + 1, -1);
+        for (int b = 0; b < 256; ++b) built.toFile[built.fromFile[static_cast<size_t>(b)]] = static_cast<qint16>(b);
+        return built;
+    }();
+    return t;
 }
 
-// Whole file, unscrambled and decoded at once. Because every byte maps to one
-// character, the file's CR and LF bytes show up as the scrambled CR and LF.
-QString unscrambleAll(const QByteArray& bytes) {
-    QByteArray copy = bytes;
-    invertHighBits(copy);
-    return decodeAnsi(copy);
-}
+const unsigned char* bytesOf(const QByteArray& a) { return reinterpret_cast<const unsigned char*>(a.constData()); }
 
+// Calls fn(lineNo, start, length) for every line of the raw file: a CR ends a
+// line and an LF right after it is dropped. fn returns false to stop.
 template <class Fn>
-void forEachLine(const QString& text, Fn&& fn) {
-    const qsizetype n = text.size();
+void forEachLine(const QByteArray& bytes, Fn&& fn) {
+    const unsigned char* p = bytesOf(bytes);
+    const qsizetype n = bytes.size();
     qsizetype start = 0;
     qsizetype lineNo = 0;
     while (start < n) {
-        qsizetype end = text.indexOf(QChar(kScrambledCR), start);
-        qsizetype next;
-        if (end < 0) {
-            end = n;
-            next = n;
-        } else {
-            next = end + 1;
-            if (next < n && text.at(next) == QChar(kScrambledLF)) ++next;
-        }
-        if (!fn(lineNo++, QStringView(text).sliced(start, end - start))) return;
+        const void* cr = std::memchr(p + start, '\r', static_cast<size_t>(n - start));
+        const qsizetype end = cr ? static_cast<const unsigned char*>(cr) - p : n;
+        qsizetype next = end < n ? end + 1 : n;
+        if (next < n && p[next] == '\n') ++next;
+        if (!fn(lineNo++, p + start, end - start)) return;
         start = next;
     }
 }
 
-bool isSkipped(QStringView line) {
-    return line.isEmpty() || (line.size() == 1 && line.at(0) == QChar(kScrambledSpace));
+// Empty or exactly one space, tested while still scrambled.
+bool isSkipped(const unsigned char* line, qsizetype length) { return length == 0 || (length == 1 && line[0] == ' '); }
+
+// Where the next field separator starts, or -1.
+qsizetype findSeparator(const unsigned char* line, qsizetype from, qsizetype length) {
+    while (from + 3 <= length) {
+        const void* hit = std::memchr(line + from, kScrambledBar, static_cast<size_t>(length - from - 2));
+        if (!hit) return -1;
+        const qsizetype at = static_cast<const unsigned char*>(hit) - line;
+        if (line[at + 1] == kScrambledBar && line[at + 2] == kScrambledBar) return at;
+        from = at + 1;
+    }
+    return -1;
 }
 
-void appendLine(QString& out, QStringView line) {
-    out.append(line);
-    out.append(QChar(kScrambledCR));
-    out.append(QChar(kScrambledLF));
+using FromFile = std::array<char16_t, 256>;
+
+void decodeInto(QChar* out, const unsigned char* raw, qsizetype length, const FromFile& from) {
+    // Mostly plain ASCII: every file byte has its high bit set, and the loop vectorises.
+    unsigned char all = 0xFF;
+    for (qsizetype i = 0; i < length; ++i) all &= raw[i];
+    auto* o = reinterpret_cast<char16_t*>(out);
+    if (all & 0x80) {
+        for (qsizetype i = 0; i < length; ++i) o[i] = static_cast<char16_t>(raw[i] ^ 0x80);
+    } else {
+        for (qsizetype i = 0; i < length; ++i) o[i] = from[raw[i]];
+    }
 }
 
-std::optional<QByteArray> finish(const QString& text) {
-    auto bytes = encodeAnsi(text);
-    if (!bytes) return std::nullopt;
-    invertHighBits(*bytes);
-    return bytes;
+QString decodeLine(const unsigned char* raw, qsizetype length) {
+    QString s(length, Qt::Uninitialized);
+    decodeInto(s.data(), raw, length, tables().fromFile);
+    return s;
+}
+
+PackedEntry packLine(const unsigned char* raw, qsizetype length, const FromFile& from) {
+    // Split at every separator; pieces after the third are ignored, missing ones are empty.
+    qsizetype begin[3] = {0, length, length};
+    qsizetype end[3] = {length, length, length};
+    for (int i = 0; i < 2; ++i) {
+        const qsizetype at = findSeparator(raw, begin[i], length);
+        if (at < 0) break;
+        end[i] = at;
+        begin[i + 1] = at + 3;
+        end[i + 1] = length;
+    }
+    if (const qsizetype at = findSeparator(raw, begin[2], length); begin[2] < length && at >= 0) end[2] = at;
+
+    const qsizetype len0 = end[0] - begin[0];
+    const qsizetype len1 = end[1] - begin[1];
+    const qsizetype len2 = end[2] - begin[2];
+    PackedEntry e;
+    e.text = QString(len0 + len1 + len2, Qt::Uninitialized);
+    QChar* out = e.text.data();
+    decodeInto(out, raw + begin[0], len0, from);
+    decodeInto(out + len0, raw + begin[1], len1, from);
+    decodeInto(out + len0 + len1, raw + begin[2], len2, from);
+    e.end0 = len0;
+    e.end1 = len0 + len1;
+    return e;
+}
+
+// Writes the text's file bytes at w; false when a character has no byte.
+bool put(char*& w, QStringView text) {
+    const auto& to = tables().toFile;
+    const size_t limit = to.size();
+    for (const QChar ch : text) {
+        const size_t c = ch.unicode();
+        const qint16 b = c < limit ? to[c] : qint16(-1);
+        if (b < 0) return false;
+        *w++ = static_cast<char>(b);
+    }
+    return true;
+}
+
+void putLineEnd(char*& w) {
+    *w++ = '\r';
+    *w++ = '\n';
+}
+
+void putSeparator(char*& w) {
+    for (int i = 0; i < 3; ++i) *w++ = static_cast<char>(kScrambledBar);
 }
 
 }  // namespace
 
 QByteArray ScrambleText(QByteArray text) {
-    invertHighBits(text);
+    char* p = text.data();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) p[i] = static_cast<char>(static_cast<unsigned char>(p[i]) ^ 0x80u);
     return text;
 }
 
@@ -84,45 +166,43 @@ std::optional<QByteArray> encodeAnsi(const QString& text) {
 
 std::vector<QByteArray> splitLines(const QByteArray& bytes) {
     std::vector<QByteArray> lines;
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    while (start < n) {
-        qsizetype end = bytes.indexOf('\r', start);
-        qsizetype next;
-        if (end < 0) {
-            end = n;
-            next = n;
-        } else {
-            next = end + 1;
-            if (next < n && bytes.at(next) == '\n') ++next;
-        }
-        lines.push_back(bytes.sliced(start, end - start));
-        start = next;
-    }
+    forEachLine(bytes, [&](qsizetype, const unsigned char* start, qsizetype length) {
+        lines.emplace_back(reinterpret_cast<const char*>(start), length);
+        return true;
+    });
     return lines;
 }
 
 QString readMasterPassword(const QByteArray& bytes) {
-    qsizetype end = bytes.indexOf('\r');
-    if (end < 0) end = bytes.size();
-    return decodeAnsi(ScrambleText(bytes.first(end)));
+    QString password;
+    forEachLine(bytes, [&](qsizetype, const unsigned char* start, qsizetype length) {
+        password = decodeLine(start, length);
+        return false;
+    });
+    return password;
 }
 
-std::vector<Entry> readEntries(const QByteArray& bytes) {
-    const QString text = unscrambleAll(bytes);
-    std::vector<Entry> entries;
-    entries.reserve(static_cast<size_t>(bytes.count('\r')));
-    forEachLine(text, [&](qsizetype lineNo, QStringView line) {
-        if (lineNo > 0 && !isSkipped(line)) entries.push_back(splitEntry(line));
+std::vector<PackedEntry> readPackedEntries(const QByteArray& bytes) {
+    std::vector<PackedEntry> entries;
+    entries.reserve(static_cast<size_t>(bytes.size() / 40));
+    const FromFile& from = tables().fromFile;
+    forEachLine(bytes, [&](qsizetype lineNo, const unsigned char* start, qsizetype length) {
+        if (lineNo > 0 && !isSkipped(start, length)) entries.push_back(packLine(start, length, from));
         return true;
     });
     return entries;
 }
 
+std::vector<Entry> readEntries(const QByteArray& bytes) {
+    std::vector<Entry> entries;
+    for (const PackedEntry& e : readPackedEntries(bytes)) entries.push_back(e.toEntry());
+    return entries;
+}
+
 bool hasEntryLines(const QByteArray& bytes) {
     bool found = false;
-    forEachLine(unscrambleAll(bytes), [&](qsizetype lineNo, QStringView line) {
-        found = lineNo > 0 && !isSkipped(line);
+    forEachLine(bytes, [&](qsizetype lineNo, const unsigned char* start, qsizetype length) {
+        found = lineNo > 0 && !isSkipped(start, length);
         return !found;
     });
     return found;
@@ -157,44 +237,52 @@ Entry splitEntry(QStringView line) {
     return entry;
 }
 
-std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count, const RowReader& row) {
-    QString text;
-    text.reserve(masterPassword.size() + 4 + count * 48);
-    appendLine(text, masterPassword);
-    const QLatin1String sep(kFieldSeparator);
-    for (qsizetype i = 0; i < count; ++i) {
-        const Entry e = row(i);
-        text.append(e.username).append(sep).append(e.password).append(sep).append(e.location);
-        text.append(QChar(kScrambledCR)).append(QChar(kScrambledLF));
+std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count, const FieldReader& field) {
+    // Every character is one byte, so the size is known before writing.
+    qsizetype total = masterPassword.size() + 4;
+    for (qsizetype n = 0; n < count; ++n) total += field(n, 0).size() + field(n, 1).size() + field(n, 2).size() + 8;
+    QByteArray out(total, Qt::Uninitialized);
+    char* w = out.data();
+    if (!put(w, masterPassword)) return std::nullopt;
+    putLineEnd(w);
+    for (qsizetype n = 0; n < count; ++n) {
+        if (!put(w, field(n, 0))) return std::nullopt;
+        putSeparator(w);
+        if (!put(w, field(n, 1))) return std::nullopt;
+        putSeparator(w);
+        if (!put(w, field(n, 2))) return std::nullopt;
+        putLineEnd(w);
     }
-    appendLine(text, QStringView());
-    return finish(text);
+    putLineEnd(w);
+    return out;
 }
 
 std::optional<QByteArray> serialiseVault(const QString& masterPassword, const std::vector<Entry>& entries) {
-    return serialiseVault(masterPassword, static_cast<qsizetype>(entries.size()),
-                          [&](qsizetype i) { return entries[static_cast<size_t>(i)]; });
+    return serialiseVault(masterPassword, static_cast<qsizetype>(entries.size()), [&](qsizetype n, int i) {
+        const Entry& e = entries[static_cast<size_t>(n)];
+        return QStringView(i == 0 ? e.username : i == 1 ? e.password : e.location);
+    });
 }
 
 std::optional<QByteArray> newVaultBytes(const QString& masterPassword) {
-    QString text;
-    appendLine(text, masterPassword);
-    return finish(text);
+    QByteArray out(masterPassword.size() + 2, Qt::Uninitialized);
+    char* w = out.data();
+    if (!put(w, masterPassword)) return std::nullopt;
+    putLineEnd(w);
+    return out;
 }
 
 namespace {
 
 QString unstorableCharacter(const QString& text) {
-    for (const QChar c : text) {
-        // Code 141 scrambles to a CR, which would end the line on reading.
-        if (c.unicode() == 0x8D) return QString(c);
-    }
-    if (encodeAnsi(text)) return {};
+    const auto& to = tables().toFile;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString piece = text.mid(i, len);
-        if (!encodeAnsi(piece)) return piece;
-        i += len - 1;
+        const char16_t c = text.at(i).unicode();
+        // Code 141 scrambles to a CR, which would end the line on reading.
+        if (c == 0x8D || c >= to.size() || to[c] < 0) {
+            const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            return text.mid(i, len);
+        }
     }
     return {};
 }
@@ -228,9 +316,9 @@ QString entryProblem(const Entry& entry) {
         }
     }
     const Entry back = splitEntry(joinEntry(entry));
+    const QString* before[] = {&entry.username, &entry.password, &entry.location};
+    const QString* after[] = {&back.username, &back.password, &back.location};
     for (int i = 0; i < 3; ++i) {
-        const QString* before[] = {&entry.username, &entry.password, &entry.location};
-        const QString* after[] = {&back.username, &back.password, &back.location};
         if (*before[i] != *after[i]) {
             return QStringLiteral("The %1 cannot be stored as typed: the vault file separates the fields with "
                                   "\"|||\", and this text would not be read back the same.  Please avoid "

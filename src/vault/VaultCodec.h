@@ -35,6 +35,9 @@ QString readMasterPassword(const QByteArray& bytes);
 // pieces after the third are ignored.
 std::vector<Entry> readEntries(const QByteArray& bytes);
 
+// The same entries, each packed into one string.
+std::vector<PackedEntry> readPackedEntries(const QByteArray& bytes);
+
 // True when some line after the first would load as an entry.
 bool hasEntryLines(const QByteArray& bytes);
 
@@ -43,12 +46,13 @@ QString joinEntry(const Entry& entry);
 // The line split back into its first three pieces.
 Entry splitEntry(QStringView line);
 
-using RowReader = std::function<Entry(qsizetype)>;
+// Field i (0 username, 1 password, 2 location) of entry n.
+using FieldReader = std::function<QStringView(qsizetype n, int i)>;
 
 // The whole vault as written after every change: password line, one line per
 // entry, then one empty line. nullopt when some text cannot be encoded.
 std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count,
-                                         const RowReader& row);
+                                         const FieldReader& field);
 std::optional<QByteArray> serialiseVault(const QString& masterPassword, const std::vector<Entry>& entries);
 
 // A brand-new vault that holds only the master password.

@@ -59,10 +59,7 @@ void OpenVault(App& app) {
 void LoadData(App& app) {
     QByteArray bytes;
     if (!ensureAndRead(app, &bytes)) return;
-    std::vector<Entry> entries = VaultCodec::readEntries(bytes);
-    std::vector<std::array<QString, ListItems::kColumns>> rows;
-    rows.reserve(entries.size());
-    for (Entry& e : entries) rows.push_back({std::move(e.username), std::move(e.password), std::move(e.location)});
+    std::vector<PackedEntry> rows = VaultCodec::readPackedEntries(bytes);
     Form1* main = app.forms.get<Form1>();
     const auto count = static_cast<qsizetype>(rows.size());
     main->lstPass->items().appendMany(std::move(rows));
@@ -113,9 +110,8 @@ bool SaveData(App& app) {
     Form1* main = app.forms.get<Form1>();
     const ListItems& items = main->lstPass->items();
     const std::optional<QByteArray> bytes =
-        VaultCodec::serialiseVault(app.g.strMasterPassword, items.count(), [&](qsizetype i) {
-            return Entry{items.text(i + 1), items.subItem(i + 1, 1), items.subItem(i + 1, 2)};
-        });
+        VaultCodec::serialiseVault(app.g.strMasterPassword, items.count(),
+                                   [&](qsizetype n, int i) { return items.field(n + 1, i); });
     const QString path = app.vaultPath();
     VaultFile::Result r;
     if (!bytes) {

@@ -117,8 +117,8 @@ private slots:
         ListItems items;
         QAbstractItemModelTester tester(&items, QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (const char* h : {"U", "P", "L"}) items.addColumnHeader(h);
-        std::vector<std::array<QString, 3>> rows;
-        for (int i = 0; i < 1000; ++i) rows.push_back({QString::number(i), "p", "l"});
+        std::vector<PackedEntry> rows;
+        for (int i = 0; i < 1000; ++i) rows.emplace_back(QString::number(i), "p", "l");
         items.appendMany(std::move(rows));
         QCOMPARE(items.count(), qsizetype{1000});
         QCOMPARE(items.text(1000), QStringLiteral("999"));
