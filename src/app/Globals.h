@@ -1,6 +1,11 @@
 #pragma once
 
+#include "skin/SkinControl.h"
+
+#include <QPointer>
 #include <QString>
+
+#include <memory>
 
 // The state that the windows share and hand to each other. One set per
 // running program; a test starts from a fresh one.
@@ -16,6 +21,14 @@ struct Globals {
     QString strWebsite;
     bool blnSkin = false;
     bool blnMainClosed = false;
+
+    // Skin: the splash window's skin control, and its helper, made at first use
+    QPointer<SkinControl> objSkin;
+    std::unique_ptr<SkinHelper> objSkinHelperInstance;
+    SkinHelper& objSkinHelper() {
+        if (!objSkinHelperInstance) objSkinHelperInstance = std::make_unique<SkinHelper>();
+        return *objSkinHelperInstance;
+    }
 
     // Editor hand-over
     QString strEditMode;

@@ -2,6 +2,8 @@
 
 #include "app/App.h"
 #include "app/LoadIdentity.h"
+#include "skin/SkinControl.h"
+#include "skin/modSkin.h"
 #include "ui/main/Form1.h"
 #include "ui/widgets/Twips.h"
 
@@ -10,11 +12,12 @@
 #include <QTimer>
 
 frmSplash::frmSplash(App& app)
-    : Form(app, Qt::SplashScreen | Qt::FramelessWindowHint), Image1(new QLabel(this)), Timer2(new QTimer(this)) {
+    : Form(app, Qt::SplashScreen | Qt::FramelessWindowHint), Image1(new QLabel(this)), Timer2(new QTimer(this)), skn(new SkinControl(this)) {
     setWindowTitle(QStringLiteral("Tressik"));
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap(QStringLiteral(":/images/splash.jpg")));
     Image1->setScaledContents(true);
+    Image1->setProperty("controlType", QStringLiteral("Image"));
     Twips::place(Image1, 0, 0, 7170, 4770);
     Timer2->setInterval(2);
     Timer2->setTimerType(Qt::PreciseTimer);
@@ -26,7 +29,21 @@ void frmSplash::Form_Load() {
     setClientSizeTwips(Twips::width(Image1), Twips::height(Image1));
     app().g.blnMainClosed = false;
     LoadIdentity(app());
+    if (app().g.blnSkin) {
+        app().g.objSkin = skn;
+        ApplySkin(app(), this);
+        // The helper is optional: whatever it does wrong is ignored.
+        SkinHelper& helper = app().g.objSkinHelper();
+        helper.handOver(skn->extender());
+        helper.start();
+    }
     Timer2->start();
+}
+
+void frmSplash::Form_Unload() {
+    // The skin lives on this window and goes with it.
+    delete skn;
+    skn = nullptr;
 }
 
 void frmSplash::Timer2_Timer() {

@@ -4,6 +4,7 @@
 
 class QLabel;
 class QTimer;
+class SkinControl;
 
 // The first window: the product picture while start-up counts its ticks.
 class frmSplash : public Form {
@@ -12,9 +13,11 @@ public:
     explicit frmSplash(App& app);
 
     void Form_Load() override;
+    void Form_Unload() override;
     void Timer2_Timer();
 
     QLabel* Image1;
     QTimer* Timer2;
+    SkinControl* skn;
     int intTemp = 0;
 };

@@ -10,7 +10,10 @@ void SetOnTop(QWidget* frm, bool onTop) {
     if (QWindow* window = frm->windowHandle()) {
         window->setFlag(Qt::WindowStaysOnTopHint, onTop);
     } else {
+        // Resetting the flags forgets the window state (maximised, say); keep it.
+        const Qt::WindowStates state = frm->windowState();
         frm->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+        frm->setWindowState(state);
     }
     frm->setProperty("tressikOnTop", onTop);
     if (frm->isVisible()) {

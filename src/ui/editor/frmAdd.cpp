@@ -4,6 +4,7 @@
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
 #include "skin/SkinLabel.h"
+#include "skin/modSkin.h"
 #include "ui/main/Form1.h"
 #include "ui/widgets/PictureButton.h"
 #include "ui/widgets/Twips.h"
@@ -70,6 +71,7 @@ frmAdd::frmAdd(App& app) : Form(app) {
 
 void frmAdd::Form_Load() {
     refill();
+    if (app().g.blnSkin) ApplySkin(app(), this);
 }
 
 void frmAdd::refill() {

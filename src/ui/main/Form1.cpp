@@ -2,10 +2,14 @@
 
 #include "app/App.h"
 #include "app/frmSplash.h"
+#include "ui/about/frmAbout.h"
+#include "ui/browser/frmWebsite.h"
 #include "ui/editor/frmAdd.h"
+#include "ui/help/Form8.h"
 #include "ui/password/frmPass.h"
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
+#include "skin/modSkin.h"
 #include "ui/widgets/PictureButton.h"
 #include "ui/widgets/StatusBar.h"
 #include "ui/widgets/Twips.h"
@@ -27,6 +31,7 @@ PictureButton* button(QWidget* parent, const char* name, const QString& caption,
 }  // namespace
 
 Form1::Form1(App& app) : Form(app), client_(new QWidget(this)) {
+    client_->setProperty("controlContainer", true);
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     QFont font(QStringLiteral("Verdana"));
@@ -113,6 +118,9 @@ void Form1::connectHandlers() {
     menu(mnuFileItem, &Form1::mnuFileItem_Click);
     menu(mnuDataItem, &Form1::mnuDataItem_Click);
     menu(mnuCopyItem, &Form1::mnuCopyItem_Click);
+    menu(mnuHelpItem, &Form1::mnuHelpItem_Click);
+    menu(mnuAboutItem, &Form1::mnuAboutItem_Click);
+    connect(cmdWebsite[0], &QToolButton::clicked, this, [this] { cmdWebsite_Click(0); });
     connect(cmdAdd[0], &QToolButton::clicked, this, [this] { cmdAdd_Click(0); });
     connect(cmdEdit, &QToolButton::clicked, this, &Form1::cmdEdit_Click);
     connect(cmdDelete, &QToolButton::clicked, this, &Form1::cmdDelete_Click);
@@ -140,14 +148,28 @@ void Form1::Form_Load() {
 }
 
 void Form1::afterFormLoad() {
+    if (app().g.blnSkin) ApplySkin(app(), this);
     setVisible(true);
+    const QString showHelp = app().platform.settings->read(app().platform.appInfo->productName(),
+                                                           QStringLiteral("Settings"), QStringLiteral("showHelp"),
+                                                           QStringLiteral("1"));
+    if (showHelp == QLatin1String("1")) ShowHelpWindow(app());
     app().forms.unload<frmPass>();
 }
 
 void Form1::Form_Unload() {
     Forms& forms = app().forms;
+    forms.unload<Form8>();
+    forms.unload<frmAbout>();
     forms.unload<frmAdd>();
     forms.unload<frmSplash>();
+    // With the browser open the program lives on in it, and ends when it closes.
+    if (frmWebsite* browser = forms.get<frmWebsite>(); browser && browser->isVisible()) {
+        app().g.blnMainClosed = true;
+        return;
+    }
+    if (app().g.blnSkin) app().g.objSkinHelper().stop();
+    forms.unload<frmWebsite>();
     app().endProgram();
 }
 
@@ -168,6 +190,12 @@ void Form1::mnuDataItem_Click(int index) {
 }
 
 void Form1::mnuCopyItem_Click(int index) { cmdCopy_Click(index); }
+
+void Form1::mnuHelpItem_Click(int) { ShowHelpWindow(app()); }
+
+void Form1::mnuAboutItem_Click(int) { app().forms.show<frmAbout>(); }
+
+void Form1::cmdWebsite_Click(int) { app().forms.show<frmWebsite>(); }
 
 void SetStatus(App& app, const QString& text) {
     if (Form1* f = app.forms.get<Form1>()) f->SetStatus(text);

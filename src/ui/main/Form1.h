@@ -35,6 +35,9 @@ public:
     void mnuFileItem_Click(int index);
     void mnuDataItem_Click(int index);
     void mnuCopyItem_Click(int index);
+    void mnuHelpItem_Click(int index);
+    void mnuAboutItem_Click(int index);
+    void cmdWebsite_Click(int index);
 
     QWidget* client() override { return client_; }
     int outerHeightTwips() const override;

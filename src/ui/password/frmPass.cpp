@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "skin/SkinLabel.h"
+#include "skin/modSkin.h"
 #include "ui/main/Form1.h"
 #include "ui/widgets/Twips.h"
 #include "util/modOnTop.h"
@@ -115,6 +116,7 @@ void frmPass::Form_Load() {
     app().forms.doEvents();
     txtPass->clear();
     txtPass->setFocus();
+    if (app().g.blnSkin) ApplySkin(app(), this);
 }
 
 void frmPass::Form_Unload() {

@@ -1,0 +1,86 @@
+#include "ui/about/frmAbout.h"
+
+#include "app/App.h"
+#include "skin/SkinLabel.h"
+#include "skin/modSkin.h"
+#include "ui/browser/frmWebsite.h"
+#include "ui/widgets/ClickLabel.h"
+#include "ui/widgets/Twips.h"
+
+#include <QPixmap>
+
+namespace {
+
+QFont verdana(double points, bool bold) {
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+template <class L>
+L* label(QWidget* parent, const char* name, const QString& caption, int left, int top, int width, int height,
+         double points = 12, bool bold = true) {
+    auto* l = new L(caption, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFont(verdana(points, bold));
+    l->setTextFormat(Qt::PlainText);
+    Twips::place(l, left, top, width, height);
+    return l;
+}
+
+}  // namespace
+
+frmAbout::frmAbout(App& app) : Form(app) {
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(verdana(8.25, false));
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setProperty("controlType", QStringLiteral("PictureBox"));
+    Picture1->setPixmap(QPixmap(QStringLiteral(":/images/about-header.jpg")));
+    Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Picture1->setAutoFillBackground(true);
+    Picture1->setBackgroundRole(QPalette::Window);
+    Twips::place(Picture1, 0, 0, 7515, 1035);
+    Label1 = label<QLabel>(Picture1, "Label1", QStringLiteral("Your Program Name"), 120, 300, 5655, 435, 14.25);
+    Label1->setAttribute(Qt::WA_TranslucentBackground);
+    Label2 = label<QLabel>(this, "Label2", QStringLiteral("Version:"), 180, 1260, 2295, 315);
+    Label3 = label<QLabel>(this, "Label3", QStringLiteral("Owned By:"), 180, 1680, 2295, 315);
+    Label4 = label<QLabel>(this, "Label4", QStringLiteral("Website:"), 180, 2100, 2295, 315);
+    lblVersion = label<QLabel>(this, "lblVersion", QStringLiteral("Version:"), 2580, 1260, 4635, 315);
+    lblCompany = label<QLabel>(this, "lblCompany", QStringLiteral("Owned By:"), 2580, 1680, 4635, 315);
+    lblWebsite = label<ClickLabel>(this, "lblWebsite", QStringLiteral("Website:"), 2580, 2100, 4635, 315);
+    QPalette blue = lblWebsite->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    lblWebsite->setPalette(blue);
+    lblWebsite->setCursor(Qt::PointingHandCursor);
+    SkinLabel1.push_back(new SkinLabel(QStringLiteral("Windowed Label"), this));
+    SkinLabel1[0]->setObjectName(QStringLiteral("SkinLabel1"));
+    QFont sans(QStringLiteral("MS Sans Serif"));
+    sans.setPointSizeF(8.25);
+    SkinLabel1[0]->setFont(sans);
+    Twips::place(SkinLabel1[0], 480, 2760, 555, 195);
+    SkinLabel1[0]->setVisible(false);
+    setClientSizeTwips(7455, 2535);
+
+    connect(lblWebsite, &ClickLabel::clicked, this, &frmAbout::lblWebsite_Click);
+}
+
+QString frmAbout::versionText(int major, int minor) { return QString::number(major) + QLatin1Char('.') + QString::number(minor); }
+
+void frmAbout::Form_Load() {
+    IAppInfo& info = *app().platform.appInfo;
+    setWindowTitle(QStringLiteral("About ") + app().g.strProgramName);
+    Label1->setText(info.productName());
+    lblCompany->setText(info.companyName());
+    lblVersion->setText(versionText(info.versionMajor(), info.versionMinor()));
+    lblWebsite->setText(info.comments());
+    if (app().g.blnSkin) {
+        SubstituteLabels(this, SkinLabel1);
+        ApplySkin(app(), this);
+    }
+}
+
+void frmAbout::lblWebsite_Click() { app().forms.show<frmWebsite>(); }

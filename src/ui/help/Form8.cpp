@@ -1,0 +1,89 @@
+#include "ui/help/Form8.h"
+
+#include "app/App.h"
+#include "platform/FileSync.h"
+#include "skin/modSkin.h"
+#include "ui/help/RtfReader.h"
+#include "ui/widgets/Twips.h"
+#include "util/modOnTop.h"
+#include "util/xfileExists.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QTextBrowser>
+
+namespace {
+const QString kSection = QStringLiteral("Settings");
+const QString kKey = QStringLiteral("showHelp");
+}  // namespace
+
+Form8::Form8(App& app) : Form(app) {
+    // A fixed dialog frame, kept out of the task bar.
+    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("Readme/Help"));
+    QFont font(QStringLiteral("Verdana"));
+    font.setPointSizeF(8.25);
+    setFont(font);
+
+    rtf1 = new QTextBrowser(this);
+    rtf1->setObjectName(QStringLiteral("rtf1"));
+    rtf1->setReadOnly(true);
+    rtf1->setOpenLinks(false);
+    rtf1->setOpenExternalLinks(false);
+    Twips::place(rtf1, 0, 0, 10275, 7515);
+    Check1 = new QCheckBox(QStringLiteral("Show at Startup"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setCheckState(Qt::Checked);
+    Twips::place(Check1, 60, 7620, 1995, 255);
+    setTabOrder(rtf1, Check1);
+    setClientSizeTwips(10290, 7920);
+
+    // Any change of the box counts, also one made while loading.
+    connect(Check1, &QCheckBox::stateChanged, this, &Form8::Check1_Click);
+    connect(rtf1, &QTextBrowser::anchorClicked, this, &Form8::rtf1_LinkClick);
+}
+
+QString Form8::documentPath(App& app) {
+    QString dir = app.platform.appInfo->applicationDir();
+    if (!dir.endsWith(nativePathSeparator())) dir += nativePathSeparator();
+    return dir + QStringLiteral("Help.rtf");
+}
+
+void Form8::Form_Load() {
+    // Nothing here stops the window from loading: a step that fails is skipped.
+    if (app().g.blnSkin) ApplySkin(app(), this);
+    const QString path = documentPath(app());
+    if (!FileExists(path)) {
+        documentMissing_ = true;
+        return;
+    }
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) RtfReader::readRtf(file.readAll(), rtf1->document());
+    SetOnTop(this, true);
+    const QString stored =
+        app().platform.settings->read(app().platform.appInfo->productName(), kSection, kKey, QStringLiteral("1"));
+    bool whole = false;
+    const int value = stored.toInt(&whole);
+    if (whole && value >= 0 && value <= 2) Check1->setCheckState(static_cast<Qt::CheckState>(value));
+}
+
+void Form8::Check1_Click() {
+    app().platform.settings->write(app().platform.appInfo->productName(), kSection, kKey,
+                                   QString::number(static_cast<int>(Check1->checkState())));
+}
+
+void Form8::rtf1_LinkClick(const QUrl& url) { app().platform.opener->open(url.toString()); }
+
+void ShowHelpWindow(App& app) {
+    Forms& forms = app.forms;
+    const bool wasLoaded = forms.isLoaded<Form8>();
+    Form8* help = forms.load<Form8>();
+    if (!help) return;
+    if (!wasLoaded && help->documentMissing()) {
+        // Without its document the window does not appear; the next request looks again.
+        forms.unload(help);
+        return;
+    }
+    forms.showForm(help);
+}

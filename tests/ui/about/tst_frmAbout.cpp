@@ -1,0 +1,84 @@
+#include "skin/SkinLabel.h"
+#include "support/Unlocked.h"
+#include "ui/about/frmAbout.h"
+#include "ui/browser/frmWebsite.h"
+#include "ui/widgets/ClickLabel.h"
+#include "ui/widgets/Twips.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTest>
+
+class tst_frmAbout : public QObject {
+    Q_OBJECT
+private slots:
+    void texts() {
+        Unlocked u;
+        u.app->g.strProgramName = "Tressik";
+        u.fakes.appInfo->company = "Owner Ltd";
+        u.fakes.appInfo->website = "http://owner.test/";
+        u.main->mnuAboutItem[0]->trigger();
+        frmAbout* a = u.app->forms.get<frmAbout>();
+        QVERIFY(a && a->isVisible());
+        QCOMPARE(a->windowTitle(), QStringLiteral("About Tressik"));
+        QCOMPARE(a->Label1->text(), QStringLiteral("Tressik"));
+        QCOMPARE(a->lblVersion->text(), QStringLiteral("1.0"));
+        QCOMPARE(a->lblCompany->text(), QStringLiteral("Owner Ltd"));
+        QCOMPARE(a->lblWebsite->text(), QStringLiteral("http://owner.test/"));
+        QCOMPARE(a->Label2->text(), QStringLiteral("Version:"));
+        QCOMPARE(a->Label3->text(), QStringLiteral("Owned By:"));
+        QCOMPARE(a->Label4->text(), QStringLiteral("Website:"));
+        QCOMPARE(a->lblWebsite->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(a->clientWidthTwips(), 7455);
+        QCOMPARE(a->clientHeightTwips(), 2535);
+        QCOMPARE(Twips::rect(a->lblWebsite), QRect(2580, 2100, 4635, 315));
+        QCOMPARE(a->Label1->parentWidget(), a->Picture1);
+        QVERIFY(!a->Picture1->pixmap().isNull());
+        QCOMPARE(a->Picture1->pixmap().size(), QSize(497, 68));
+        QVERIFY(a->SkinLabel1[0]->isHidden());
+    }
+
+    void versionNumbers() {
+        QCOMPARE(frmAbout::versionText(1, 0), QStringLiteral("1.0"));
+        QCOMPARE(frmAbout::versionText(2, 15), QStringLiteral("2.15"));
+        Unlocked u;
+        u.fakes.appInfo->major = 2;
+        u.fakes.appInfo->minor = 15;
+        u.main->mnuAboutItem_Click(0);
+        QCOMPARE(u.app->forms.get<frmAbout>()->lblVersion->text(), QStringLiteral("2.15"));
+    }
+
+    void oneWindowOnly() {
+        Unlocked u;
+        u.main->mnuAboutItem_Click(0);
+        frmAbout* first = u.app->forms.get<frmAbout>();
+        u.main->mnuAboutItem_Click(0);
+        QCOMPARE(u.app->forms.get<frmAbout>(), first);
+        int abouts = 0;
+        for (Form* f : u.app->forms.loadedForms()) abouts += qobject_cast<frmAbout*>(f) != nullptr;
+        QCOMPARE(abouts, 1);
+    }
+
+    void onlyTheWebSiteLineOpensTheBrowser() {
+        Unlocked u;
+        u.main->mnuAboutItem_Click(0);
+        frmAbout* a = u.app->forms.get<frmAbout>();
+        for (QLabel* l : {a->Label1, a->Label2, a->lblVersion, a->lblCompany}) QTest::mouseClick(l, Qt::LeftButton);
+        QVERIFY(!u.app->forms.isLoaded<frmWebsite>());
+        QTest::mouseClick(a->lblWebsite, Qt::LeftButton);
+        QVERIFY(u.app->forms.isLoaded<frmWebsite>());
+        QVERIFY(u.app->forms.get<frmWebsite>()->isVisible());
+        QVERIFY(a->isVisible());  // the about window stays open
+    }
+
+    void exitClosesIt() {
+        Unlocked u;
+        u.main->mnuAboutItem_Click(0);
+        u.main->mnuFileItem_Click(0);
+        QVERIFY(!u.app->forms.isLoaded<frmAbout>());
+        QCOMPARE(u.fakes.programEnd->calls, 1);
+    }
+};
+
+QTEST_MAIN(tst_frmAbout)
+#include "tst_frmAbout.moc"
