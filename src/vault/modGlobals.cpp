@@ -9,6 +9,7 @@
 #include "vault/VaultFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -47,6 +48,15 @@ void OpenVault(App& app) {
     }
     QByteArray bytes;
     if (!ensureAndRead(app, &bytes)) return;
+    // Say so now rather than at the first change that cannot be saved.
+    const QString folder = QFileInfo(app.vaultPath()).absolutePath();
+    if (!QFileInfo(folder).isWritable()) {
+        app.msgBox(mainWindow(app),
+                   QStringLiteral("Tressik cannot write to its folder %1.\n\nYou can open the vault and copy "
+                                  "from it, but changes cannot be saved until the folder is writable.")
+                       .arg(QDir::toNativeSeparators(folder)),
+                   {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
+    }
     const QString first = VaultCodec::readMasterPassword(bytes);
     if (first.isEmpty()) {
         ShowCreatePassword(app);

@@ -52,7 +52,11 @@ wait_exit() {
   fail "the program did not end"
 }
 
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.2; }
+focus() {
+  if [ -n "${WM_PID:-}" ]; then xdotool windowactivate --sync "$1" 2>/dev/null; fi
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  sleep 0.2
+}
 type_text() { xdotool type --delay 30 "$1"; }
 key() { xdotool key --delay 50 "$@"; sleep 0.2; }
 
@@ -79,6 +83,7 @@ expect_bytes() {
 
 cleanup() {
   [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null
+  [ -n "${WM_PID:-}" ] && kill "$WM_PID" 2>/dev/null
   [ -n "${HOME_DIR:-}" ] && rm -rf "$HOME_DIR"
 }
 
@@ -106,4 +111,31 @@ menu_offset() {
 click_twips() {
   local x=$((($3 + $5 / 2) / 15)) y=$((($4 + $6 / 2) / 15 + $2))
   click_at "$1" "$x" "$y"
+}
+
+# with_window_manager: runs a small window manager, so close boxes work.
+with_window_manager() {
+  openbox >/dev/null 2>&1 &
+  WM_PID=$!
+  sleep 1
+}
+
+# close_window NAME: what a click on the window's close box does.
+close_window() {
+  wmctrl -c "$1" || fail "cannot close '$1'"
+  sleep 0.3
+}
+
+# other_window KNOWN...: a visible window of the program that is none of these.
+other_window() {
+  local id known
+  for _ in $(seq 1 200); do
+    for id in $(xdotool search --onlyvisible --pid "$PID" 2>/dev/null); do
+      local seen=0
+      for known in "$@"; do [ "$id" = "$known" ] && seen=1; done
+      [ "$seen" = 0 ] && { echo "$id"; return 0; }
+    done
+    sleep 0.05
+  done
+  fail "no new window appeared"
 }

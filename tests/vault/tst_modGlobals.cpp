@@ -180,10 +180,12 @@ private slots:
             TestApp t;
             t.fakes.appInfo->dir = mountPoint.path();
             Form1* main = unlock(t, "pw");
+            QCOMPARE(t.fakes.messageBox->shown.size(), 1);  // told at start
+            QVERIFY(t.fakes.messageBox->shown[0].text.startsWith("Tressik cannot write to its folder"));
             QCOMPARE(status(main), QStringLiteral("Loaded 1 entries"));
             main->lstPass->items().add("x", "y", "z");
             QVERIFY(!SaveData(*t.app));
-            QCOMPARE(t.fakes.messageBox->shown.size(), 1);
+            QCOMPARE(t.fakes.messageBox->shown.size(), 2);
             QCOMPARE(t.vaultBytes(), original);
         }
         QVERIFY(run("umount", {mountPoint.path()}));

@@ -15,6 +15,21 @@
 namespace {
 const QString kSection = QStringLiteral("Settings");
 const QString kKey = QStringLiteral("showHelp");
+
+// The stored value: 0 unchecked, 1 checked, 2 greyed.
+Qt::CheckState fromValue(int value) {
+    return value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
+}
+int toValue(Qt::CheckState state) { return state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0; }
+
+// Greyed is only ever set from the stored value; a click goes between checked and unchecked.
+class TwoStateCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void nextCheckState() override { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
+};
 }  // namespace
 
 Form8::Form8(App& app) : Form(app) {
@@ -32,7 +47,7 @@ Form8::Form8(App& app) : Form(app) {
     rtf1->setOpenLinks(false);
     rtf1->setOpenExternalLinks(false);
     Twips::place(rtf1, 0, 0, 10275, 7515);
-    Check1 = new QCheckBox(QStringLiteral("Show at Startup"), this);
+    Check1 = new TwoStateCheckBox(QStringLiteral("Show at Startup"), this);
     Check1->setObjectName(QStringLiteral("Check1"));
     Check1->setCheckState(Qt::Checked);
     Twips::place(Check1, 60, 7620, 1995, 255);
@@ -65,12 +80,14 @@ void Form8::Form_Load() {
         app().platform.settings->read(app().platform.appInfo->productName(), kSection, kKey, QStringLiteral("1"));
     bool whole = false;
     const int value = stored.toInt(&whole);
-    if (whole && value >= 0 && value <= 2) Check1->setCheckState(static_cast<Qt::CheckState>(value));
+    if (whole && value >= 0 && value <= 2) {
+        Check1->setCheckState(fromValue(value));
+    }
 }
 
 void Form8::Check1_Click() {
     app().platform.settings->write(app().platform.appInfo->productName(), kSection, kKey,
-                                   QString::number(static_cast<int>(Check1->checkState())));
+                                   QString::number(toValue(Check1->checkState())));
 }
 
 void Form8::rtf1_LinkClick(const QUrl& url) { app().platform.opener->open(url.toString()); }
