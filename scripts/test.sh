@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every preset and runs every test:
 # unit, window and end-to-end tests on the release and the sanitizer builds,
-# then the fuzzers for a bounded time.
-#   scripts/test.sh [release|asan|fuzz ...]   (default: all three)
+# then the fuzzers for a bounded time and the static checks.
+#   scripts/test.sh [release|asan|fuzz|lint ...]   (default: all four)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 presets=("$@")
-[ "${#presets[@]}" -eq 0 ] && presets=(release asan fuzz)
+[ "${#presets[@]}" -eq 0 ] && presets=(release asan fuzz lint)
 
 bash scripts/install-deps.sh
 
@@ -22,6 +22,9 @@ for preset in "${presets[@]}"; do
       ;;
     fuzz)
       bash fuzz/run-fuzzers.sh "${TRESSIK_FUZZ_SECONDS:-60}"
+      ;;
+    lint)
+      bash scripts/lint.sh
       ;;
     *)
       echo "unknown preset: $preset" >&2

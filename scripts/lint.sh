@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Static checks over src/: cppcheck and clang-tidy, each failing on any finding.
+# Needs the release preset's compile_commands.json (scripts/test.sh release makes it).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+[ -f build/release/compile_commands.json ] || { cmake --preset release >/dev/null; }
+
+echo "--- cppcheck"
+cppcheck --enable=warning,performance,portability,style --library=qt --std=c++20 --inline-suppr \
+  --suppressions-list=.cppcheck-suppressions -I src --quiet --error-exitcode=1 src
+
+echo "--- clang-tidy"
+log=$(mktemp)
+status=0
+run-clang-tidy-14 -quiet -p build/release -j "$(nproc)" "$PWD/src/.*\.cpp" >"$log" 2>&1 || status=$?
+grep -E "(warning|error): " "$log" | sort -u || true
+rm -f "$log"
+[ "$status" -eq 0 ] || { echo "clang-tidy found problems" >&2; exit 1; }
+echo "static checks: clean"
