@@ -11,8 +11,8 @@ ListItems::ListItems(QObject* parent) : QAbstractTableModel(parent), selection_(
 }
 
 qsizetype ListItems::positionOf(RowId id) const {
-    for (size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].id == id) return static_cast<qsizetype>(i) + 1;
+    for (qsizetype i = 0; i < rows_.size(); ++i)
+        if (rows_[i].id == id) return i + 1;
     return 0;
 }
 
@@ -33,7 +33,7 @@ qsizetype ListItems::add(const QString& text, const QString& sub1, const QString
     Row r{nextId_++, PackedEntry(text, sub1, sub2)};
     const qsizetype at = sorted_ ? sortedInsertPlace(r.cells.field(sortKey_)) : count();
     beginInsertRows({}, static_cast<int>(at), static_cast<int>(at));
-    rows_.insert(rows_.begin() + at, std::move(r));
+    rows_.insert(at, std::move(r));
     endInsertRows();
     return at + 1;
 }
@@ -42,7 +42,7 @@ void ListItems::appendMany(std::vector<PackedEntry>&& cells) {
     if (cells.empty()) return;
     const qsizetype first = count();
     beginInsertRows({}, static_cast<int>(first), static_cast<int>(first + static_cast<qsizetype>(cells.size()) - 1));
-    rows_.reserve(rows_.size() + cells.size());
+    rows_.reserve(rows_.size() + static_cast<qsizetype>(cells.size()));
     for (auto& c : cells) rows_.push_back(Row{nextId_++, std::move(c)});
     endInsertRows();
     if (sorted_) resortSoon();
@@ -51,7 +51,7 @@ void ListItems::appendMany(std::vector<PackedEntry>&& cells) {
 void ListItems::remove(qsizetype position) {
     if (position < 1 || position > count()) return;
     beginRemoveRows({}, static_cast<int>(position - 1), static_cast<int>(position - 1));
-    rows_.erase(rows_.begin() + (position - 1));
+    rows_.removeAt(position - 1);
     endRemoveRows();
 }
 
@@ -62,7 +62,7 @@ void ListItems::clear() {
 }
 
 void ListItems::setCell(qsizetype position, int column, const QString& value) {
-    auto& r = rows_.at(static_cast<size_t>(position - 1));
+    Row& r = rows_[position - 1];
     QString f[3] = {r.cells.field(0).toString(), r.cells.field(1).toString(), r.cells.field(2).toString()};
     f[column] = value;
     r.cells = PackedEntry(f[0], f[1], f[2]);
@@ -135,17 +135,42 @@ void ListItems::resort() {
     const QModelIndexList before = persistentIndexList();
     std::vector<RowId> persistentIds;
     persistentIds.reserve(static_cast<size_t>(before.size()));
-    for (const QModelIndex& i : before) persistentIds.push_back(rows_.at(static_cast<size_t>(i.row())).id);
+    for (const QModelIndex& i : before) persistentIds.push_back(rows_.at(i.row()).id);
 
-    std::stable_sort(rows_.begin(), rows_.end(), [&](const Row& a, const Row& b) {
-        const int c = compareKeys(a.cells.field(k), b.cells.field(k));
+    // Sort compact copies of the keys: comparing the rows in place keeps missing the cache.
+    const qsizetype n = rows_.size();
+    qsizetype total = 0;
+    for (const Row& r : rows_) total += r.cells.field(k).size();
+    QString keys;
+    keys.reserve(total);
+    struct Key {
+        QStringView text;
+        qsizetype row;
+    };
+    std::vector<Key> order(static_cast<size_t>(n));
+    std::vector<qsizetype> starts(static_cast<size_t>(n));
+    for (qsizetype i = 0; i < n; ++i) {
+        starts[static_cast<size_t>(i)] = keys.size();
+        keys.append(rows_[i].cells.field(k));
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        const qsizetype begin = starts[static_cast<size_t>(i)];
+        const qsizetype end = i + 1 < n ? starts[static_cast<size_t>(i + 1)] : keys.size();
+        order[static_cast<size_t>(i)] = {QStringView(keys).sliced(begin, end - begin), i};
+    }
+    std::stable_sort(order.begin(), order.end(), [&](const Key& a, const Key& b) {
+        const int c = compareKeys(a.text, b.text);
         return descending ? c > 0 : c < 0;
     });
+    QList<Row> sortedRows;
+    sortedRows.reserve(n);
+    for (const Key& key : order) sortedRows.push_back(std::move(rows_[key.row]));
+    rows_.swap(sortedRows);
 
     if (!before.isEmpty()) {
         QHash<RowId, int> newRow;
-        newRow.reserve(static_cast<qsizetype>(rows_.size()));
-        for (size_t i = 0; i < rows_.size(); ++i) newRow.insert(rows_[i].id, static_cast<int>(i));
+        newRow.reserve(n);
+        for (qsizetype i = 0; i < n; ++i) newRow.insert(rows_[i].id, static_cast<int>(i));
         QModelIndexList after;
         after.reserve(before.size());
         for (qsizetype i = 0; i < before.size(); ++i)
@@ -162,7 +187,7 @@ int ListItems::columnCount(const QModelIndex& parent) const { return parent.isVa
 QVariant ListItems::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return rows_[static_cast<size_t>(index.row())].cells.field(index.column()).toString();
+        return rows_[index.row()].cells.field(index.column()).toString();
     return {};
 }
 

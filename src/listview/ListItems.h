@@ -10,6 +10,14 @@
 #include <array>
 #include <vector>
 
+// One row of the list: its identity and its three texts.
+struct ListRow {
+    quint64 id = 0;
+    PackedEntry cells;
+};
+// Rows shift with a plain memory move when one is inserted or removed.
+Q_DECLARE_TYPEINFO(ListRow, Q_RELOCATABLE_TYPE);
+
 // The rows and column headers of a report-view list: each row has its text
 // and sub-items 1 and 2, and a stable identity that survives sorts and
 // removals. Positions are 1-based, as the commands address rows.
@@ -22,7 +30,7 @@ public:
     explicit ListItems(QObject* parent = nullptr);
 
     // --- rows ---
-    qsizetype count() const { return static_cast<qsizetype>(rows_.size()); }
+    qsizetype count() const { return rows_.size(); }
     QString text(qsizetype position) const { return field(position, 0).toString(); }
     QString subItem(qsizetype position, int index) const { return field(position, index).toString(); }
     // Column 0 is the row's text, 1 and 2 its sub-items; valid until the row changes.
@@ -90,22 +98,19 @@ signals:
     void columnHeadersChanged();
 
 private:
-    struct Row {
-        RowId id = 0;
-        PackedEntry cells;
-    };
+    using Row = ListRow;
     struct Header {
         QString text;
         int widthTwips = 0;
     };
 
-    const Row& row(qsizetype position) const { return rows_.at(static_cast<size_t>(position - 1)); }
+    const Row& row(qsizetype position) const { return rows_.at(position - 1); }
     void setCell(qsizetype position, int column, const QString& value);
     void resort();
     void resortSoon();
     qsizetype sortedInsertPlace(QStringView key) const;
 
-    std::vector<Row> rows_;
+    QList<Row> rows_;
     std::vector<Header> headers_;
     QItemSelectionModel selection_;
     QCollator collator_;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <QTypeInfo>
 
 // One login: no identifier, no timestamps.
 struct Entry {
@@ -35,3 +36,5 @@ struct PackedEntry {
         return {field(0).toString(), field(1).toString(), field(2).toString()};
     }
 };
+
+Q_DECLARE_TYPEINFO(PackedEntry, Q_RELOCATABLE_TYPE);
