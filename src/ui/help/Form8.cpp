@@ -75,6 +75,7 @@ void Form8::Form_Load() {
     }
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) RtfReader::readRtf(file.readAll(), rtf1->document());
+    rtf1->moveCursor(QTextCursor::Start);  // open at the top of the document
     SetOnTop(this, true);
     const QString stored =
         app().platform.settings->read(app().platform.appInfo->productName(), kSection, kKey, QStringLiteral("1"));
