@@ -83,7 +83,7 @@ click_twips "$main" "$off" 60 1140 2355 795
 click_twips "$main" "$off" 4860 1140 4095 795
 [ "$(timeout 5 xclip -o -selection clipboard)" = www.carol.test ] || fail "the location was not copied"
 click_twips "$main" "$off" 3660 60 1155 1035
-for _ in $(seq 1 100); do [ -s "$HOME_DIR/opened.txt" ] && break; sleep 0.05; done
+for _ in $(seq 1 "$WAIT_STEPS"); do [ -s "$HOME_DIR/opened.txt" ] && break; sleep 0.05; done
 [ "$(cat "$HOME_DIR/opened.txt" 2>/dev/null)" = "1:http://www.carol.test" ] || fail "Go To opened: $(cat "$HOME_DIR/opened.txt" 2>/dev/null)"
 
 echo "sort descending, delete the first row"

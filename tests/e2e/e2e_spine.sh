@@ -37,7 +37,7 @@ second=$!
 box=$(wait_window "^Tressik$")
 focus "$box"
 key Return
-for _ in $(seq 1 100); do kill -0 "$second" 2>/dev/null || break; sleep 0.05; done
+for _ in $(seq 1 "$WAIT_STEPS"); do kill -0 "$second" 2>/dev/null || break; sleep 0.05; done
 kill -0 "$second" 2>/dev/null && fail "the second copy is still running"
 wait "$second" || fail "the second copy ended with an error"
 kill -0 "$PID" 2>/dev/null || fail "the first copy ended too"

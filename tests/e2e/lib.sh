@@ -1,7 +1,17 @@
 # Shared helpers for the end-to-end tests: a fresh folder with the real
 # program in it, started under the test's X server and driven with xdotool.
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# How many 50 ms steps to wait for a window or an exit (a sanitizer build is slower).
+WAIT_STEPS=${WAIT_STEPS:-400}
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -s "${HOME_DIR:-/nonexistent}/log" ]; then
+    echo "--- the program's output:" >&2
+    tail -40 "$HOME_DIR/log" >&2
+  fi
+  exit 1
+}
 
 # new_install BINARY: copies the program into a fresh folder; sets $HOME_DIR and $APP.
 new_install() {
@@ -21,7 +31,7 @@ start() {
 # wait_window NAME: waits until a visible window of that title exists; prints its id.
 wait_window() {
   local id
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 "$WAIT_STEPS"); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
     if [ -n "$id" ]; then echo "$id"; return 0; fi
     sleep 0.05
@@ -31,7 +41,7 @@ wait_window() {
 
 # wait_gone NAME: waits until no visible window of that title is left.
 wait_gone() {
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 "$WAIT_STEPS"); do
     [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ] && return 0
     sleep 0.05
   done
@@ -40,7 +50,7 @@ wait_gone() {
 
 # wait_exit: waits for the program to end; fails unless its status is 0.
 wait_exit() {
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 "$WAIT_STEPS"); do
     if ! kill -0 "$PID" 2>/dev/null; then
       wait "$PID"
       local rc=$?
@@ -129,7 +139,7 @@ close_window() {
 # other_window KNOWN...: a visible window of the program that is none of these.
 other_window() {
   local id known
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 "$WAIT_STEPS"); do
     for id in $(xdotool search --onlyvisible --pid "$PID" 2>/dev/null); do
       local seen=0
       for known in "$@"; do [ "$id" = "$known" ] && seen=1; done

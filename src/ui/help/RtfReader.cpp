@@ -29,6 +29,7 @@ constexpr int kMaxDepth = 1000;           // groups; deeper braces are only coun
 constexpr qsizetype kMaxWordLength = 32;  // letters in a control word
 constexpr qint64 kParamLimit = qint64(INT_MAX) + 1;
 constexpr size_t kMaxColumns = 64;
+constexpr qsizetype kMaxTableCells = 100000;  // grid cells of one table, filled or not
 constexpr size_t kMaxFonts = 4096;
 constexpr size_t kMaxColours = 4096;
 constexpr size_t kMaxFields = 65536;
@@ -43,8 +44,11 @@ constexpr int kMaxImageSide = 16384;
 constexpr qint64 kMaxImagePixels = 4096LL * 4096;
 constexpr qint64 kMaxDocumentPixels = 4 * kMaxImagePixels;
 constexpr double kMaxShownSide = 8000;  // pixels
+constexpr double kMinColumnWidth = 8;  // pixels
 constexpr double kMaxColumnWidth = 2000;
 constexpr int kMaxTwips = 31680;  // 22 inches, more than any page
+constexpr int kMaxTabs = 16;
+constexpr int kDefaultTab = 720;  // twips, as Word has it
 constexpr int kMaxHalfPoints = 3276;
 constexpr int kDefaultHalfPoints = 24;
 
@@ -132,8 +136,8 @@ private:
         if (it == decoders_.end()) {
             if (decoders_.size() >= kMaxDecoders) return nullptr;
             const QByteArray name = codecName(codePage);
-            QStringDecoder decoder(name.isEmpty() ? "-" : name.constData(), QStringConverter::Flag::Stateless);
-            it = decoders_.emplace(codePage, std::move(decoder)).first;
+            const char* known = name.isEmpty() ? "-" : name.constData();
+            it = decoders_.emplace(codePage, QStringDecoder(known, QStringConverter::Flag::Stateless)).first;
         }
         return it->second.isValid() ? &it->second : nullptr;
     }
@@ -186,15 +190,15 @@ enum class Kw : quint8 {
     FontTable, ColourTable, StyleSheet, Picture, Field, FieldCode, FieldResult, Shape, ShapeInstructions,
     ShapeText, ShapeProperty, ShapeName, ShapeValue, UnicodePair, SkipDestination, KeepDestination,
     // document, tables of fonts, colours and styles, pictures and shapes
-    CodePage, AnsiCodePage, DefaultFont, UnicodeSkip, Unicode, FontCharset, FontCodePage, Red, Green, Blue,
-    Style, CharStyle, OtherStyle, BasedOn, Blip, PicWidthGoal, PicHeightGoal, PicScaleX, PicScaleY,
-    ShapeLeft, ShapeTop, ShapeRight, ShapeBottom,
+    CodePage, AnsiCodePage, DefaultFont, DefaultTab, UnicodeSkip, Unicode, FontCharset, FontCodePage, Red,
+    Green, Blue, Style, CharStyle, OtherStyle, BasedOn, Blip, PicWidthGoal, PicHeightGoal, PicScaleX,
+    PicScaleY, ShapeLeft, ShapeTop, ShapeRight, ShapeBottom,
     // text and tables
     Par, Line, Tab, Char, Cell, Row, NestedCell, NestedRow, RowDefaults, CellRight,
     // character and paragraph properties, which styles may hold
     Plain, Font, Bold, Italic, Underline, UnderlineNone, Strike, Hidden, Caps, VAlign, FontSize, Foreground,
     Background, ParDefaults, Align, LeftIndent, RightIndent, FirstIndent, SpaceBefore, SpaceAfter,
-    LineSpacing, LineMultiple, InTable, TableLevel,
+    LineSpacing, LineMultiple, InTable, TableLevel, TabKind, TabStop,
 };
 
 constexpr bool isDestination(Kw kw) { return kw <= Kw::KeepDestination; }
@@ -212,14 +216,15 @@ void addSkipped(WordTable& t) {
     for (std::string_view name :
          {"info", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
           "footnote", "themedata", "colorschememapping", "datastore", "latentstyles", "generator", "xmlnstbl",
-          "listtable", "listoverridetable", "rsidtbl", "revtbl", "filetbl", "pgdsctbl", "xe", "tc", "bkmkstart",
-          "bkmkend", "annotation", "atnid", "atnauthor", "atndate", "atnref", "atnicn", "atrfstart", "atrfend",
-          "atnparent", "pn", "pnseclvl", "nonshppict", "shprslt", "objdata", "objclass", "objname", "mmathPr",
-          "fchars", "lchars", "private", "docvar", "template", "userprops", "nesttableprops", "nonesttables",
-          "listpicture", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "wgrffmtfilter",
-          "pgptbl", "protusertbl", "fontemb", "fontfile", "falt", "panose", "keycode", "datafield", "formfield",
-          "blipuid", "picprop", "background", "do", "passwordhash", "title", "author", "operator", "subject",
-          "keywords", "comment", "doccomm", "company"})
+          "listtable", "listoverridetable", "rsidtbl", "revtbl", "filetbl", "pgdsctbl", "xe", "tc",
+          "bkmkstart", "bkmkend", "annotation", "atnid", "atnauthor", "atndate", "atnref", "atnicn",
+          "atrfstart", "atrfend", "atnparent", "pn", "pnseclvl", "nonshppict", "shprslt", "objdata",
+          "objclass", "objname", "mmathPr", "fchars", "lchars", "private", "docvar", "template", "userprops",
+          "nesttableprops", "nonesttables", "listpicture", "ftnsep", "ftnsepc", "ftncn", "aftnsep",
+          "aftnsepc", "aftncn", "wgrffmtfilter", "pgptbl", "protusertbl", "fontemb", "fontfile", "falt",
+          "panose", "keycode", "datafield", "formfield", "blipuid", "picprop", "background", "do",
+          "passwordhash", "title", "author", "operator", "subject", "keywords", "comment", "doccomm",
+          "company"})
         t.emplace(name, Word{Kw::SkipDestination});
     for (std::string_view name : {"listtext", "pntext", "shppict", "object", "result", "ud"})
         t.emplace(name, Word{Kw::KeepDestination});
@@ -275,7 +280,8 @@ WordTable makeWords() {
         {"nestrow", {Kw::NestedRow}}, {"trowd", {Kw::RowDefaults}}, {"cellx", {Kw::CellRight}},
         {"plain", {Kw::Plain}}, {"f", {Kw::Font}}, {"b", {Kw::Bold}}, {"i", {Kw::Italic}},
         {"ulnone", {Kw::UnderlineNone}}, {"strike", {Kw::Strike}}, {"striked", {Kw::Strike}},
-        {"v", {Kw::Hidden}}, {"caps", {Kw::Caps, QFont::AllUppercase}}, {"scaps", {Kw::Caps, QFont::SmallCaps}},
+        {"v", {Kw::Hidden}}, {"caps", {Kw::Caps, QFont::AllUppercase}},
+        {"scaps", {Kw::Caps, QFont::SmallCaps}},
         {"super", {Kw::VAlign, QTextCharFormat::AlignSuperScript}},
         {"sub", {Kw::VAlign, QTextCharFormat::AlignSubScript}},
         {"nosupersub", {Kw::VAlign, QTextCharFormat::AlignNormal}}, {"fs", {Kw::FontSize}},
@@ -286,7 +292,9 @@ WordTable makeWords() {
         {"li", {Kw::LeftIndent}}, {"lin", {Kw::LeftIndent}}, {"ri", {Kw::RightIndent}},
         {"rin", {Kw::RightIndent}}, {"fi", {Kw::FirstIndent}}, {"sb", {Kw::SpaceBefore}},
         {"sa", {Kw::SpaceAfter}}, {"sl", {Kw::LineSpacing}}, {"slmult", {Kw::LineMultiple}},
-        {"intbl", {Kw::InTable}}, {"itap", {Kw::TableLevel}}};
+        {"intbl", {Kw::InTable}}, {"itap", {Kw::TableLevel}}, {"tqr", {Kw::TabKind, QTextOption::RightTab}},
+        {"tqc", {Kw::TabKind, QTextOption::CenterTab}}, {"tqdec", {Kw::TabKind, QTextOption::DelimiterTab}},
+        {"tx", {Kw::TabStop}}, {"deftab", {Kw::DefaultTab}}};
     for (const auto& [name, word] : words) t.emplace(name, word);
     return t;
 }
@@ -328,11 +336,21 @@ struct CharProps {
     bool operator==(const CharProps&) const = default;
 };
 
+struct TabStop {
+    int twips = 0;
+    quint8 kind = QTextOption::LeftTab;
+    bool operator==(const TabStop&) const = default;
+};
+
 struct ParaProps {
     int align = Qt::AlignLeft;
     int left = 0, right = 0, first = 0, before = 0, after = 0, lineSpacing = 0;  // twips
     bool lineMultiple = false;
     bool inTable = false;
+    quint8 tabKind = QTextOption::LeftTab;  // for the next \tx
+    quint8 tabCount = 0;
+    std::array<TabStop, kMaxTabs> tabs{};
+    bool operator==(const ParaProps&) const = default;
 };
 
 struct State {
@@ -361,7 +379,7 @@ struct Item {
 
 struct Para {
     std::vector<Item> items;
-    ParaProps props;
+    QTextBlockFormat format;
 };
 
 struct Cell {
@@ -472,6 +490,24 @@ QString hyperlinkTarget(const QString& code) {
     return url;
 }
 
+// RTF measures tab stops from the margin, Qt from where the line starts; this places them for the first
+// line, where tabs nearly always are. A hanging first line tabs to the indent, as in a bulleted list.
+void setTabs(QTextBlockFormat& f, const ParaProps& p) {
+    const int lineStart = p.left + p.first;
+    QList<QTextOption::Tab> tabs;
+    if (p.first < 0) tabs.append(QTextOption::Tab(toPixels(-p.first), QTextOption::LeftTab));
+    for (int i = 0; i < p.tabCount; ++i) {
+        const TabStop& t = p.tabs[size_t(i)];
+        if (t.twips > lineStart)
+            tabs.append(QTextOption::Tab(toPixels(t.twips - lineStart), QTextOption::TabType(t.kind)));
+    }
+    // Qt takes the first stop past the pen, so they must be in order.
+    using Tab = QTextOption::Tab;
+    const auto before = [](const Tab& a, const Tab& b) { return a.position < b.position; };
+    std::stable_sort(tabs.begin(), tabs.end(), before);
+    if (!tabs.isEmpty()) f.setTabPositions(tabs);
+}
+
 QTextBlockFormat blockFormat(const ParaProps& p) {
     QTextBlockFormat f;
     f.setAlignment(Qt::Alignment::fromInt(p.align));
@@ -480,6 +516,7 @@ QTextBlockFormat blockFormat(const ParaProps& p) {
     if (p.first != 0) f.setTextIndent(toPixels(p.first));
     if (p.before > 0) f.setTopMargin(toPixels(p.before));
     if (p.after > 0) f.setBottomMargin(toPixels(p.after));
+    setTabs(f, p);
     if (p.lineSpacing != 0 && p.lineMultiple) {
         const double percent = std::clamp(std::abs(p.lineSpacing) * 100.0 / 240.0, 50.0, 500.0);
         f.setLineHeight(percent, QTextBlockFormat::ProportionalHeight);
@@ -489,6 +526,13 @@ QTextBlockFormat blockFormat(const ParaProps& p) {
         f.setLineHeight(toPixels(-p.lineSpacing), QTextBlockFormat::FixedHeight);
     }
     return f;
+}
+
+// Only the tab distance: a QTextEdit keeps its wrapping in the same option.
+void setDefaultTab(QTextDocument* doc, int twips) {
+    QTextOption option = doc->defaultTextOption();
+    option.setTabStopDistance(std::clamp(toPixels(twips), 1.0, 1000.0));
+    doc->setDefaultTextOption(option);
 }
 
 QTextTableFormat tableFormat(const Row& first, qsizetype columns) {
@@ -503,7 +547,8 @@ QTextTableFormat tableFormat(const Row& first, qsizetype columns) {
     int left = 0;
     for (const int right : first.cellx) {
         if (right <= left) return f;
-        widths.append(QTextLength(QTextLength::FixedLength, std::min(toPixels(right - left), kMaxColumnWidth)));
+        const double width = std::clamp(toPixels(right - left), kMinColumnWidth, kMaxColumnWidth);
+        widths.append(QTextLength(QTextLength::FixedLength, width));
         left = right;
     }
     f.setColumnWidthConstraints(widths);
@@ -518,6 +563,7 @@ public:
         : data_(data.constData()), pos_(start), size_(data.size()), doc_(doc), cursor_(doc) {
         stack_.reserve(kMaxDepth + 1);
         stack_.emplace_back();
+        setDefaultTab(doc_, kDefaultTab);
     }
 
     void run() {
@@ -580,8 +626,9 @@ private:
         const qsizetype start = pos_;
         while (pos_ < size_ && isLetter(data_[pos_])) ++pos_;
         const qsizetype length = pos_ - start;
-        const std::string_view name = length <= kMaxWordLength ? std::string_view(data_ + start, size_t(length))
-                                                                : std::string_view();
+        // Longer names are no word we know.
+        const std::string_view name =
+            length <= kMaxWordLength ? std::string_view(data_ + start, size_t(length)) : std::string_view();
         bool negative = false;
         if (pos_ + 1 < size_ && data_[pos_] == '-' && isDigit(data_[pos_ + 1])) {
             negative = true;
@@ -596,7 +643,8 @@ private:
             ++pos_;
         }
         if (pos_ < size_ && data_[pos_] == ' ') ++pos_;
-        const int param = int(negative ? std::max<qint64>(-value, INT_MIN) : std::min<qint64>(value, INT_MAX));
+        const qint64 signedValue = negative ? -value : value;
+        const int param = int(std::clamp<qint64>(signedValue, INT_MIN, INT_MAX));
         if (name == "bin") {
             readBinary(hasParam ? param : 0);
         } else if (!skipFallback()) {
@@ -695,9 +743,9 @@ private:
         const Word w = found->second;
         if (overflow_ > 0) {
             // Past the depth limit only the text survives.
+            const bool text = w.kw == Kw::Par || w.kw == Kw::Line || w.kw == Kw::Tab || w.kw == Kw::Char;
             if (w.kw == Kw::Unicode) unicodeChar(param);
-            else if (s.dest == Dest::Text && (w.kw == Kw::Par || w.kw == Kw::Line || w.kw == Kw::Tab || w.kw == Kw::Char))
-                textWord(w, hasParam, param);
+            else if (text && s.dest == Dest::Text) textWord(w, hasParam, param);
             return;
         }
         if (starred && !isDestination(w.kw) && s.dest != Dest::StyleEntry) {
@@ -850,6 +898,9 @@ private:
             case Kw::AnsiCodePage:
                 if (hasParam) docCodePage_ = param;
                 break;
+            case Kw::DefaultTab:
+                if (param > 0) setDefaultTab(doc_, param);
+                break;
             case Kw::DefaultFont:
                 defaultFont_ = param;
                 if (s.chr.font < 0) s.chr.font = param;
@@ -878,7 +929,9 @@ private:
             case Kw::Hidden: c.hidden = on; break;
             case Kw::Caps: c.caps = on ? arg : QFont::MixedCase; break;
             case Kw::VAlign: c.valign = arg; break;
-            case Kw::FontSize: c.halfPoints = hasParam ? std::clamp(param, 2, kMaxHalfPoints) : kDefaultHalfPoints; break;
+            case Kw::FontSize:
+                c.halfPoints = hasParam ? std::clamp(param, 2, kMaxHalfPoints) : kDefaultHalfPoints;
+                break;
             case Kw::Foreground: c.foreground = std::max(param, 0); break;
             case Kw::Background: c.background = param > 0 ? param : -1; break;
             case Kw::ParDefaults: p = ParaProps{}; break;
@@ -892,6 +945,13 @@ private:
             case Kw::LineMultiple: p.lineMultiple = on; break;
             case Kw::InTable: p.inTable = on; break;
             case Kw::TableLevel: p.inTable = param > 0; break;
+            case Kw::TabKind: p.tabKind = quint8(arg); break;
+            case Kw::TabStop:
+                if (p.tabCount < kMaxTabs) {
+                    p.tabs[p.tabCount++] = {std::clamp(param, 0, kMaxTwips), p.tabKind};
+                }
+                p.tabKind = QTextOption::LeftTab;
+                break;
             default: break;
         }
     }
@@ -929,7 +989,9 @@ private:
     void endFontName() {
         const QString name = fontName_.trimmed();
         fontName_.clear();
-        if (fontEntry_ >= 0 && !name.isEmpty()) fonts_[fontEntry_].name = name;
+        if (fontEntry_ < 0 || name.isEmpty()) return;
+        fonts_[fontEntry_].name = name;
+        cachedKey_.reset();  // a late table changes formats already made
     }
 
     int codePageFor(int font) const {
@@ -952,8 +1014,11 @@ private:
     }
 
     void endColour() {
-        if (colours_.size() < kMaxColours)
-            colours_.push_back(colourSet_ ? std::optional<QColor>(QColor(red_, green_, blue_)) : std::nullopt);
+        if (colours_.size() < kMaxColours) {
+            // An entry without components is the automatic colour.
+            colours_.push_back(colourSet_ ? std::make_optional(QColor(red_, green_, blue_)) : std::nullopt);
+            cachedKey_.reset();
+        }
         resetColour();
     }
 
@@ -1010,8 +1075,10 @@ private:
             if (it->second.basedOn < 0 || it->second.basedOn == i) break;
             i = it->second.basedOn;
         }
-        for (int k = n - 1; k >= 0; --k)
-            for (const StyleWord& w : chain[size_t(k)]->words) applyProperty(top(), w.kw, w.arg, w.hasParam, w.param);
+        for (int k = n - 1; k >= 0; --k) {
+            for (const StyleWord& w : chain[size_t(k)]->words)
+                applyProperty(top(), w.kw, w.arg, w.hasParam, w.param);
+        }
     }
 
     // ---- fields ----
@@ -1092,9 +1159,9 @@ private:
         if (size.isEmpty() || size.width() > kMaxImageSide || size.height() > kMaxImageSide) return {};
         const qint64 pixels = qint64(size.width()) * size.height();
         if (pixels > kMaxImagePixels || pixels > pixelBudget_) return {};
-        const QImage image = reader.read();
-        if (!image.isNull()) pixelBudget_ -= pixels;
-        return image;
+        // Charged even when decoding fails late, since the work is done by then.
+        pixelBudget_ -= pixels;
+        return reader.read();
     }
 
     QSizeF shownSize(const Picture& pic, QSize image) const {
@@ -1168,7 +1235,7 @@ private:
 
     Para takePara() {
         flushBytes();
-        Para p{std::move(para_), top().para};
+        Para p{std::move(para_), blockFormatFor(top().para)};
         para_.clear();
         return p;
     }
@@ -1191,11 +1258,20 @@ private:
     }
 
     void writeParagraph(QTextCursor& c, const Para& p) {
-        c.setBlockFormat(blockFormat(p.props));
+        c.setBlockFormat(p.format);
         for (const Item& item : p.items) {
             if (item.image) c.insertImage(*item.image);
             else c.insertText(pairedSurrogates(item.text), charFormat(item.key));
         }
+    }
+
+    // Paragraphs mostly repeat their neighbour's properties; equal formats then share their data.
+    QTextBlockFormat blockFormatFor(const ParaProps& p) {
+        if (!cachedPara_ || !(*cachedPara_ == p)) {
+            cachedPara_ = p;
+            cachedBlockFormat_ = blockFormat(p);
+        }
+        return cachedBlockFormat_;
     }
 
     QTextCharFormat charFormat(const RunKey& key) {
@@ -1265,17 +1341,32 @@ private:
         needNewRow_ = true;
     }
 
+    // A grid as wide as its widest row, unless a few wide rows would make it mostly empty cells.
+    qsizetype tableColumns() const {
+        qsizetype widest = 1;
+        qsizetype cells = 0;
+        for (const Row& r : rows_) {
+            widest = std::max(widest, qsizetype(r.cells.size()));
+            cells += qsizetype(r.cells.size());
+        }
+        const qsizetype budget = std::min(kMaxTableCells, 2 * cells + qsizetype(kMaxColumns));
+        return std::clamp(budget / qsizetype(rows_.size()), qsizetype(1), widest);
+    }
+
     void writeTable() {
         if (rows_.empty()) return;
-        qsizetype columns = 1;
-        for (const Row& r : rows_) columns = std::max(columns, qsizetype(r.cells.size()));
-        QTextTable* table = cursor_.insertTable(int(rows_.size()), int(columns), tableFormat(rows_.front(), columns));
+        const qsizetype columns = tableColumns();
+        const int rows = int(rows_.size());
+        QTextTable* table = cursor_.insertTable(rows, int(columns), tableFormat(rows_.front(), columns));
         for (size_t r = 0; r < rows_.size(); ++r) {
             for (size_t c = 0; c < rows_[r].cells.size(); ++c) {
-                QTextCursor cell = table->cellAt(int(r), int(c)).firstCursorPosition();
+                // Cells past the grid's last column add their paragraphs to it.
+                const bool own = qsizetype(c) < columns;
+                const int column = int(std::min(qsizetype(c), columns - 1));
+                QTextCursor cell = table->cellAt(int(r), column).lastCursorPosition();
                 const std::vector<Para>& paras = rows_[r].cells[c].paras;
                 for (size_t i = 0; i < paras.size(); ++i) {
-                    if (i > 0) cell.insertBlock();
+                    if (i > 0 || !own) cell.insertBlock();
                     writeParagraph(cell, paras[i]);
                 }
             }
@@ -1330,6 +1421,8 @@ private:
     RunKey pendingKey_;
     int pendingCodePage_ = kAnsiCodePage;
     bool needBlock_ = false;
+    std::optional<ParaProps> cachedPara_;
+    QTextBlockFormat cachedBlockFormat_;
     std::optional<RunKey> cachedKey_;
     QTextCharFormat cachedFormat_;
 
