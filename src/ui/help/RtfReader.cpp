@@ -392,6 +392,7 @@ struct Row {
 };
 
 struct Font {
+    // cppcheck-suppress unusedStructMember ; read through the font table's iterators
     QString name;
     int charset = 0;
     int codePage = 0;
