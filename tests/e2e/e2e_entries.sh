@@ -17,21 +17,6 @@ type_text "abcd"; key Tab; type_text "abcd"; key Return
 main=$(wait_window "Tressik by")
 off=$(menu_offset "$main")
 
-add_entry() {  # USER PASSWORD LOCATION
-  focus "$main"
-  click_twips "$main" "$off" 60 60 1155 1035          # Add
-  local e
-  e=$(wait_window "Add an entry")
-  focus "$e"
-  click_twips "$e" 0 1320 60 3255 315                 # txtUsername
-  type_text "$1"; key Tab; type_text "$2"; key Tab; type_text "$3"
-  key Return                                          # Enter in the location box saves
-  wait_gone "Add an entry"
-}
-
-# The list: header row at its top, then rows.
-list_first_row() { click_at "$main" 60 $((132 + off + 30)); }
-
 echo "add two entries"
 add_entry "bob" "pw2" "www.bob.test"
 expect_bytes "$(vault_hex abcd 'bob|||pw2|||www.bob.test')"
@@ -39,8 +24,7 @@ add_entry "alice" "pw1" ""
 expect_bytes "$(vault_hex abcd 'bob|||pw2|||www.bob.test' 'alice|||pw1|||')"
 
 echo "edit the first"
-focus "$main"
-list_first_row
+row 1
 click_twips "$main" "$off" 2460 60 1155 1035          # Edit
 e=$(wait_window "Edit an entry")
 focus "$e"
@@ -57,14 +41,13 @@ click_at "$main" 60 $((132 + off + 8))                # the Username header
 click_at "$main" 60 $((132 + off + 8))
 
 echo "copy the first row's password"
-list_first_row
+row 1
 click_twips "$main" "$off" 2460 1140 2355 795         # Copy Password
 got=$(timeout 5 xclip -o -selection clipboard)
 [ "$got" = "pw1" ] || fail "the clipboard holds '$got', expected pw1"
 
 echo "delete the second row"
-list_first_row
-key Down
+row 2
 click_twips "$main" "$off" 1260 60 1155 1035          # Delete
 box=$(wait_window "Confirm Delete")
 focus "$box"

@@ -44,24 +44,6 @@ grep -q "showHelp=0" "$settings" || fail "showHelp=0 was not stored"
 close_window "Readme/Help"
 wait_gone "Readme/Help"
 
-add_entry() {  # USER PASSWORD LOCATION
-  focus "$main"
-  click_twips "$main" "$off" 60 60 1155 1035
-  local e
-  e=$(wait_window "Add an entry")
-  focus "$e"
-  click_twips "$e" 0 1320 60 3255 315
-  type_text "$1"; key Tab; type_text "$2"; key Tab; type_text "$3"
-  key Return
-  wait_gone "Add an entry"
-}
-row() {  # N: selects row N of the list
-  focus "$main"
-  click_at "$main" 60 $((132 + off + 30))
-  local i
-  for ((i = 1; i < $1; i++)); do key Down; done
-}
-
 echo "add, edit"
 add_entry carol pw9 www.carol.test
 expect_bytes "$(vault_hex abcd 'carol|||pw9|||www.carol.test')"

@@ -149,3 +149,29 @@ other_window() {
   done
   fail "no new window appeared"
 }
+
+# The main window's controls. These read $main (the main window) and $off (its
+# menu bar's height), which a test sets once the window is up.
+
+# add_entry USER PASSWORD LOCATION [HOOK]: Add, type the three fields, Enter in
+# the location box. HOOK, when given, runs with the editor's id before Enter.
+add_entry() {
+  focus "$main"
+  click_twips "$main" "$off" 60 60 1155 1035            # Add
+  local e
+  e=$(wait_window "Add an entry")
+  focus "$e"
+  click_twips "$e" 0 1320 60 3255 315                   # txtUsername
+  type_text "$1"; key Tab; type_text "$2"; key Tab; type_text "$3"
+  [ -n "${4:-}" ] && "$4" "$e"
+  key Return                                            # Enter in the location box saves
+  wait_gone "Add an entry"
+}
+
+# row N: selects row N of the list (below the header row, then Down).
+row() {
+  focus "$main"
+  click_at "$main" 60 $((132 + off + 30))
+  local i
+  for ((i = 1; i < $1; i++)); do key Down; done
+}
