@@ -1,0 +1,55 @@
+#pragma once
+
+// What both benchmark programs share: a reporter that keeps each step's time
+// for the ratios printed after the run.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Passes everything to the usual display and keeps each step's time.
+class CapturingReporter : public benchmark::BenchmarkReporter {
+public:
+    explicit CapturingReporter(benchmark::BenchmarkReporter* display) : display_(display) {}
+
+    bool ReportContext(const Context& context) override { return display_->ReportContext(context); }
+    void Finalize() override { display_->Finalize(); }
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        display_->ReportRuns(runs);
+        for (const Run& run : runs) {
+            const std::string key = run.run_name.function_name;
+            if (run.error_occurred) {
+                errors_.insert({key, run.error_message});
+            } else if (run.run_type == Run::RT_Iteration) {
+                times_[key].push_back(run.GetAdjustedRealTime());
+            } else if (run.aggregate_name == "median") {
+                medians_[key] = run.GetAdjustedRealTime();
+            }
+        }
+    }
+
+    // The median over the repetitions; nullopt when the step did not run.
+    std::optional<double> time(const std::string& key) const {
+        if (auto it = medians_.find(key); it != medians_.end()) return it->second;
+        auto it = times_.find(key);
+        if (it == times_.end() || it->second.empty()) return std::nullopt;
+        std::vector<double> t = it->second;
+        std::sort(t.begin(), t.end());
+        const size_t n = t.size();
+        return n % 2 ? t[n / 2] : (t[n / 2 - 1] + t[n / 2]) / 2;
+    }
+
+    // Step name -> why it failed.
+    const std::map<std::string, std::string>& errors() const { return errors_; }
+
+private:
+    benchmark::BenchmarkReporter* display_;
+    std::map<std::string, std::vector<double>> times_;
+    std::map<std::string, double> medians_;
+    std::map<std::string, std::string> errors_;
+};
