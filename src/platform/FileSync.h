@@ -8,3 +8,6 @@ bool syncFolder(const QString& folder);
 
 // The path separator of the platform's file names.
 QChar nativePathSeparator();
+
+// folder, the separator (unless folder ends with one) and name.
+QString joinPath(const QString& folder, const QString& name);

@@ -12,6 +12,18 @@ Form::Form(App& app, Qt::WindowFlags flags) : QWidget(nullptr, flags), app_(app)
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
+QFont Form::designFont(double points, bool bold) {
+    QFont font(QStringLiteral("Verdana"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void Form::setFixedBorder(Qt::WindowType kind) {
+    setWindowFlags(kind | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+}
+
 void Form::setClientSizeTwips(int width, int height) {
     clientWidthTwips_ = width;
     clientHeightTwips_ = height;

@@ -24,6 +24,11 @@ public:
     // The area that controls are placed in.
     virtual QWidget* client() { return this; }
 
+    // Verdana at the given size, the windows' design font.
+    static QFont designFont(double points = 8.25, bool bold = false);
+    // A fixed single border with a title and a close box, no minimise or maximise box.
+    void setFixedBorder(Qt::WindowType kind = Qt::Window);
+
     // Sizes in twips. The outer size adds a fixed allowance for border and
     // title bar, so layouts come out the same under any window manager.
     static constexpr int kNonClientWidthTwips = 90;

@@ -19,11 +19,7 @@ constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDe
 
 }  // namespace
 
-QString vaultPath(const QString& folder) {
-    QString dir = folder;
-    if (!dir.endsWith(nativePathSeparator()) && !dir.endsWith(QLatin1Char('/'))) dir += nativePathSeparator();
-    return dir + QLatin1String(kFileName);
-}
+QString vaultPath(const QString& folder) { return joinPath(folder, QLatin1String(kFileName)); }
 
 Result EnsureDataFile(const QString& path) {
     if (FileExists(path)) return {};

@@ -11,19 +11,12 @@
 
 namespace {
 
-QFont verdana(double points, bool bold) {
-    QFont f(QStringLiteral("Verdana"));
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
-
 template <class L>
 L* label(QWidget* parent, const char* name, const QString& caption, int left, int top, int width, int height,
          double points = 12, bool bold = true) {
     auto* l = new L(caption, parent);
     l->setObjectName(QLatin1String(name));
-    l->setFont(verdana(points, bold));
+    l->setFont(Form::designFont(points, bold));
     l->setTextFormat(Qt::PlainText);
     Twips::place(l, left, top, width, height);
     return l;
@@ -32,9 +25,8 @@ L* label(QWidget* parent, const char* name, const QString& caption, int left, in
 }  // namespace
 
 frmAbout::frmAbout(App& app) : Form(app) {
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFont(verdana(8.25, false));
+    setFixedBorder();
+    setFont(designFont());
 
     Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));

@@ -33,26 +33,22 @@ int twips(double value) { return static_cast<int>(std::lround(value)); }
 frmWebsite::frmWebsite(App& app) : Form(app) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(designFont());
 
     StatusBar1 = new StatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     Twips::place(StatusBar1, 0, 8265, 10545, 315);
     frmBrowser = new QGroupBox(QStringLiteral("Browser"), this);
     frmBrowser->setObjectName(QStringLiteral("frmBrowser"));
-    QFont bold = font;
-    bold.setBold(true);
-    frmBrowser->setFont(bold);
+    frmBrowser->setFont(designFont(8.25, true));
     Twips::place(frmBrowser, 60, 0, 6375, 7215);
 
     urlLabel = new QLabel(QStringLiteral("URL:"), frmBrowser);
-    urlLabel->setFont(font);
+    urlLabel->setFont(designFont());
     Twips::place(urlLabel, 120, 300, 1215, 255);
     Text1 = new QLineEdit(frmBrowser);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setFont(font);
+    Text1->setFont(designFont());
     Twips::place(Text1, 540, 240, 4875, 315);
     Command3 = pictureButton(frmBrowser, "Command3", "go.png", QStringLiteral("browse the entered url"));
     Command3->setIconSize(QSize(46, 16));

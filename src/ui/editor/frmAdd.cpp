@@ -33,11 +33,8 @@ QLineEdit* box(QWidget* parent, const char* name) {
 }  // namespace
 
 frmAdd::frmAdd(App& app) : Form(app) {
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFixedBorder();
+    setFont(designFont());
 
     cmdDelete = new PictureButton(QStringLiteral("Cancel"), QStringLiteral(":/images/cancel.png"), this);
     cmdDelete->setObjectName(QStringLiteral("cmdDelete"));

@@ -34,12 +34,9 @@ protected:
 
 Form8::Form8(App& app) : Form(app) {
     // A fixed dialog frame, kept out of the task bar.
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setFixedBorder(Qt::Tool);
     setWindowTitle(QStringLiteral("Readme/Help"));
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(designFont());
 
     rtf1 = new QTextBrowser(this);
     rtf1->setObjectName(QStringLiteral("rtf1"));
@@ -60,9 +57,7 @@ Form8::Form8(App& app) : Form(app) {
 }
 
 QString Form8::documentPath(App& app) {
-    QString dir = app.platform.appInfo->applicationDir();
-    if (!dir.endsWith(nativePathSeparator())) dir += nativePathSeparator();
-    return dir + QStringLiteral("Help.rtf");
+    return joinPath(app.platform.appInfo->applicationDir(), QStringLiteral("Help.rtf"));
 }
 
 void Form8::Form_Load() {

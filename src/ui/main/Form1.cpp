@@ -32,11 +32,8 @@ PictureButton* button(QWidget* parent, const char* name, const QString& caption,
 
 Form1::Form1(App& app) : Form(app), client_(new QWidget(this)) {
     client_->setProperty("controlContainer", true);
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFixedBorder();
+    setFont(designFont());
 
     menuBar = new QMenuBar(this);
     auto* layout = new QVBoxLayout(this);

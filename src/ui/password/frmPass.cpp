@@ -39,12 +39,9 @@ QLineEdit* passwordBox(QWidget* parent, const char* name) {
 }  // namespace
 
 frmPass::frmPass(App& app) : Form(app) {
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedBorder();
     setWindowTitle(QStringLiteral("Password Required"));
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(designFont());
 
     SkinLabel1 = new SkinLabel(QStringLiteral("Please enter your password"), this);
     SkinLabel1->setObjectName(QStringLiteral("SkinLabel1"));
