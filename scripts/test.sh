@@ -16,7 +16,8 @@ for preset in "${presets[@]}"; do
   echo "=== $preset ==="
   case "$preset" in
     release|asan)
-      cmake --preset "$preset"
+      # Tests on, whatever an earlier scripts/run.sh left in the cache.
+      cmake --preset "$preset" -DTRESSIK_BUILD_TESTS=ON
       cmake --build --preset "$preset" -j "$jobs"
       ctest --preset "$preset" -j "$jobs"
       ;;
