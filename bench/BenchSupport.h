@@ -53,3 +53,17 @@ private:
     std::map<std::string, double> medians_;
     std::map<std::string, std::string> errors_;
 };
+
+// Google Benchmark's set-up with three repetitions, so one disturbed run does
+// not decide; the command line can override. False on an unknown argument.
+inline bool initBenchmarks(int argc, char** argv) {
+    static char repetitions[] = "--benchmark_repetitions=3";
+    static char aggregatesOnly[] = "--benchmark_display_aggregates_only=true";
+    static std::vector<char*> args;
+    args.assign(argv, argv + argc);
+    args.insert(args.begin() + 1, {repetitions, aggregatesOnly});
+    int count = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    return !benchmark::ReportUnrecognizedArguments(count, args.data());
+}

@@ -205,15 +205,7 @@ std::string name(const char* step, qsizetype count) { return std::string(step) +
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Three repetitions so one disturbed run does not decide; the command line can override.
-    static char repetitions[] = "--benchmark_repetitions=3";
-    static char aggregatesOnly[] = "--benchmark_display_aggregates_only=true";
-    std::vector<char*> args(argv, argv + argc);
-    args.insert(args.begin() + 1, {repetitions, aggregatesOnly});
-    int count = static_cast<int>(args.size());
-    args.push_back(nullptr);
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
+    if (!initBenchmarks(argc, argv)) return 2;
 
     // TRESSIK_BENCH_DIR puts the files on the disk under test; the system temp folder otherwise.
     const QByteArray where = qgetenv("TRESSIK_BENCH_DIR");

@@ -2,20 +2,13 @@
 # Adds, edits, sorts, copies and deletes entries through the real windows and
 # checks the vault's bytes after every change.   e2e_entries.sh PATH-TO-TRESSIK
 set -uo pipefail
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
 here=$(dirname "$0")
 . "$here/lib.sh"
+under_xvfb "$@"
 trap cleanup EXIT
 new_install "$1"
 
-start
-w=$(wait_window "Password Required")
-focus "$w"
-type_text "abcd"; key Tab; type_text "abcd"; key Return
-main=$(wait_window "Tressik by")
-off=$(menu_offset "$main")
+first_use abcd
 
 echo "add two entries"
 add_entry "bob" "pw2" "www.bob.test"

@@ -4,11 +4,9 @@
 # window, the in-app browser on a local page, and both ways of ending.
 # The vault's bytes are checked after every change.   e2e_full.sh PATH-TO-TRESSIK [HELP.RTF]
 set -uo pipefail
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
 here=$(dirname "$0")
 . "$here/lib.sh"
+under_xvfb "$@"
 trap cleanup EXIT
 new_install "$1"
 cp "${2:-$here/../../resources/Help.rtf}" "$HOME_DIR/app/Help.rtf"
@@ -28,13 +26,8 @@ settings="$XDG_CONFIG_HOME/Tressik/Tressik.ini"
 with_window_manager
 
 echo "first use; the help window opens by itself"
-start
-w=$(wait_window "Password Required")
-focus "$w"
-type_text "abcd"; key Tab; type_text "abcd"; key Return
-main=$(wait_window "Tressik by")
+first_use abcd
 help=$(wait_window "Readme/Help")
-off=$(menu_offset "$main")
 expect_bytes "e1e2e3e40d0a"
 
 echo "uncheck Show at Startup, close the help"
@@ -113,11 +106,7 @@ wait_exit
 expect_bytes "$(vault_hex abcd 'carol|||pw9|||www.carol.test')"
 
 echo "no help at start now; the close box ends the program"
-start
-w=$(wait_window "Password Required")
-focus "$w"
-type_text "abcd"; key Return
-main=$(wait_window "Tressik by")
+unlock abcd
 sleep 1
 [ -z "$(xdotool search --onlyvisible --name 'Readme/Help' 2>/dev/null)" ] || fail "the help opened although unchecked"
 close_window "Tressik by"

@@ -2,11 +2,9 @@
 # The portable folder: installed anywhere, it runs and keeps data.enc beside
 # itself; on a read-only folder it says so at start.   e2e_portable.sh BUILD-DIR
 set -uo pipefail
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
 here=$(dirname "$0")
 . "$here/lib.sh"
+under_xvfb "$@"
 build=$1
 HOME_DIR=$(mktemp -d /tmp/tressik-portable.XXXXXX)
 mounted=""
@@ -26,11 +24,7 @@ for f in tressik Help.rtf tressik.desktop tressik.png install-desktop-entry.sh p
   [ -e "$HOME_DIR/Tressik/$f" ] || fail "the folder lacks $f"
 done
 APP="$HOME_DIR/Tressik/tressik"
-start
-w=$(wait_window "Password Required")
-focus "$w"
-type_text "abcd"; key Tab; type_text "abcd"; key Return
-main=$(wait_window "Tressik by")
+first_use abcd
 wait_window "Readme/Help" >/dev/null   # Help.rtf lies beside it, so the help opens
 close_window "Readme/Help"
 focus "$main"

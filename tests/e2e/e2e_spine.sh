@@ -2,20 +2,14 @@
 # First use, unlock, three wrong passwords and a second copy, on the real
 # program under Xvfb.   e2e_spine.sh PATH-TO-TRESSIK
 set -uo pipefail
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
 here=$(dirname "$0")
 . "$here/lib.sh"
+under_xvfb "$@"
 trap cleanup EXIT
 new_install "$1"
 
 echo "first use: create a master password"
-start
-w=$(wait_window "Password Required")
-focus "$w"
-type_text "abcd"; key Tab; type_text "abcd"; key Return
-main=$(wait_window "Tressik by")
+first_use abcd
 wait_gone "Password Required"
 [ "$(stat -c %a "$HOME_DIR/app/data.enc")" = 600 ] || fail "the new vault is not owner-only"
 expect_bytes "e1e2e3e40d0a"
@@ -26,11 +20,7 @@ wait_exit
 expect_bytes "e1e2e3e40d0a"
 
 echo "second start: unlock"
-start
-w=$(wait_window "Password Required")
-focus "$w"
-type_text "abcd"; key Return
-main=$(wait_window "Tressik by")
+unlock abcd
 echo "a second copy is turned away"
 "$APP" >>"$HOME_DIR/log" 2>&1 &
 second=$!

@@ -4,6 +4,11 @@
 # How many 50 ms steps to wait for a window or an exit (a sanitizer build is slower).
 WAIT_STEPS=${WAIT_STEPS:-400}
 
+# under_xvfb "$@": runs the calling script again under its own X server, unless it has one.
+under_xvfb() {
+  if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"; fi
+}
+
 fail() {
   echo "FAIL: $*" >&2
   if [ -s "${HOME_DIR:-/nonexistent}/log" ]; then
@@ -174,4 +179,27 @@ row() {
   click_at "$main" 60 $((132 + off + 30))
   local i
   for ((i = 1; i < $1; i++)); do key Down; done
+}
+
+# first_use PASSWORD: starts the program on an empty folder and creates the
+# master password; sets $main and $off.
+first_use() {
+  start
+  local w
+  w=$(wait_window "Password Required")
+  focus "$w"
+  type_text "$1"; key Tab; type_text "$1"; key Return
+  main=$(wait_window "Tressik by")
+  off=$(menu_offset "$main")
+}
+
+# unlock PASSWORD: starts the program and gives its master password; sets $main and $off.
+unlock() {
+  start
+  local w
+  w=$(wait_window "Password Required")
+  focus "$w"
+  type_text "$1"; key Return
+  main=$(wait_window "Tressik by")
+  off=$(menu_offset "$main")
 }
