@@ -37,25 +37,6 @@ constexpr double kSortGoal = 1.5;
 constexpr double kAddVsSortGoal = 0.01;
 constexpr double kAddGoal = 1.5;
 
-// splitmix64: the same rows on every machine (the standard distributions
-// are not portable between library implementations).
-class Random {
-public:
-    explicit Random(quint64 seed) : state_(seed) {}
-    quint64 next() {
-        quint64 z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    qsizetype between(qsizetype lo, qsizetype hi) {
-        return lo + static_cast<qsizetype>(next() % static_cast<quint64>(hi - lo + 1));
-    }
-    bool percent(int p) { return between(0, 99) < p; }
-
-private:
-    quint64 state_;
-};
 
 QString randomText(Random& rng, qsizetype minLen, qsizetype maxLen, QStringView alphabet) {
     const qsizetype len = rng.between(minLen, maxLen);

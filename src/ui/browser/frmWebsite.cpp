@@ -135,25 +135,20 @@ void frmWebsite::LayoutControls() {
     const int clientW = static_cast<int>(Twips::fromPixels(width()));
     const int clientH = static_cast<int>(Twips::fromPixels(height()));
     const QRect bar(0, clientH - Twips::height(StatusBar1), clientW, Twips::height(StatusBar1));
-    if (Twips::rect(StatusBar1) != bar) Twips::place(StatusBar1, bar.x(), bar.y(), bar.width(), bar.height());
+    Twips::place(StatusBar1, bar.x(), bar.y(), bar.width(), bar.height());
 
-    // Repaints run this too, so it must leave everything alone when nothing changed.
     const double w = outerWidthTwips();
     const double h = outerHeightTwips();
     StatusBar1->setPanelWidth(1, twips(std::abs(w / 2)));
     StatusBar1->setPanelWidth(2, twips(std::abs(w / 2)));
-    auto set = [](QWidget* c, void (*setter)(QWidget*, int), int (*getter)(const QWidget*), int value) {
-        if (getter(c) != value) setter(c, value);
-    };
-    set(frmBrowser, Twips::setHeight, Twips::height, twips(std::abs(h - Twips::height(StatusBar1))));
-    set(frmBrowser, Twips::setWidth, Twips::width, twips(std::abs(w - 300)));
-    set(Text1, Twips::setWidth, Twips::width,
-        twips(std::abs(double(Twips::width(frmBrowser)) - Twips::left(Text1) - 300 - Twips::width(Command3))));
-    set(Command3, Twips::setLeft, Twips::left, Twips::width(Text1) + Twips::left(Text1) + 100);
-    set(WebBrowser1, Twips::setWidth, Twips::width,
-        twips(std::abs(double(Twips::width(frmBrowser)) - Twips::left(WebBrowser1) - 100)));
-    set(WebBrowser1, Twips::setHeight, Twips::height,
-        twips(std::abs(double(Twips::height(frmBrowser)) - Twips::top(WebBrowser1) - 800 - Twips::height(StatusBar1))));
+    Twips::setHeight(frmBrowser, twips(std::abs(h - Twips::height(StatusBar1))));
+    Twips::setWidth(frmBrowser, twips(std::abs(w - 300)));
+    Twips::setWidth(Text1, twips(std::abs(double(Twips::width(frmBrowser)) - Twips::left(Text1) - 300 -
+                                          Twips::width(Command3))));
+    Twips::setLeft(Command3, Twips::width(Text1) + Twips::left(Text1) + 100);
+    Twips::setWidth(WebBrowser1, twips(std::abs(double(Twips::width(frmBrowser)) - Twips::left(WebBrowser1) - 100)));
+    Twips::setHeight(WebBrowser1, twips(std::abs(double(Twips::height(frmBrowser)) - Twips::top(WebBrowser1) - 800 -
+                                                 Twips::height(StatusBar1))));
 }
 
 QString frmWebsite::LocationURL() const { return WebBrowser1->url().toString(); }

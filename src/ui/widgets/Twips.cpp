@@ -10,6 +10,8 @@ namespace {
 constexpr char kProperty[] = "tressikTwips";
 
 void apply(QWidget* w, const QRect& r) {
+    // Layouts rerun on every repaint: leave a control alone when nothing changed.
+    if (const QVariant now = w->property(kProperty); now.isValid() && now.toRect() == r) return;
     w->setProperty(kProperty, r);
     w->setGeometry(toPixels(r.x()), toPixels(r.y()), toPixels(r.width()), toPixels(r.height()));
 }
