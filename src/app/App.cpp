@@ -1,5 +1,6 @@
 #include "app/App.h"
 
+#include "app/WebsiteWindow.h"
 #include "vault/VaultFile.h"
 
 #include <QtGlobal>
@@ -9,6 +10,7 @@ static void initResources() { Q_INIT_RESOURCE(resources); }
 App::App(Platform p) : platform(std::move(p)) {
     // The pictures live in this library; a static link would otherwise drop them.
     initResources();
+    WatchWebsiteWindow(*this);
 }
 
 App::~App() = default;

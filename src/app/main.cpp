@@ -6,8 +6,6 @@
 #include <QIcon>
 
 int main(int argc, char* argv[]) {
-    // The in-app browser shares its GL contexts with the widgets.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     // The program ends when its windows say so, not when the last one hides.
     QApplication::setQuitOnLastWindowClosed(false);

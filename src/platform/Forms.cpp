@@ -70,6 +70,7 @@ void Forms::unload(Form* form) {
     loaded_.remove(key);
     form->Form_Unload();
     form->hide();
+    emit form->unloaded();
     dying_.removeAll(nullptr);
     dying_.push_back(form);
     form->deleteLater();

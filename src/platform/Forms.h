@@ -40,6 +40,10 @@ public:
     virtual int outerHeightTwips() const { return clientHeightTwips_ + kNonClientHeightTwips; }
     void setOuterHeightTwips(int height);
 
+signals:
+    // The window has been unloaded: its unload handler has run and it is hidden.
+    void unloaded();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;

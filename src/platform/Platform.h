@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QWidget;
@@ -82,6 +83,34 @@ public:
     virtual bool ended() const = 0;
 };
 
+// What the browser window is told of the program it belongs to.
+struct WebsiteIdentity {
+    QString productName;
+    QString companyName;
+    QString website;
+    bool skin = false;
+};
+
+// The in-app browser window. It runs in a process of its own, so the web
+// engine never shares memory with the vault, and a start does not pay for it.
+class IWebsiteHost {
+public:
+    virtual ~IWebsiteHost() = default;
+    // Opens the window on the web site; when it is open already, only brings it forward.
+    virtual void show(const WebsiteIdentity& identity) = 0;
+    // The window is open, or on its way.
+    virtual bool isShown() const = 0;
+    // The main window has closed: closing the browser window now ends the program.
+    virtual void mainClosed() = 0;
+    // Closes the window, if it is open, and lets its process go.
+    virtual void close() = 0;
+
+    // The window has gone: closed by the user, or its process ended.
+    std::function<void()> onClosed;
+    // The window could not be opened, or its process failed; the text says so.
+    std::function<void(const QString&)> onFailed;
+};
+
 struct Platform {
     std::unique_ptr<IMessageBox> messageBox;
     std::unique_ptr<IClipboard> clipboard;
@@ -90,4 +119,5 @@ struct Platform {
     std::unique_ptr<IClock> clock;
     std::unique_ptr<IAppInfo> appInfo;
     std::unique_ptr<IProgramEnd> programEnd;
+    std::unique_ptr<IWebsiteHost> website;
 };

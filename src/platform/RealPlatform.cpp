@@ -1,6 +1,7 @@
 #include "platform/RealPlatform.h"
 
 #include "BuildInfo.h"
+#include "platform/WebsiteProcess.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+
+#include <utility>
 
 namespace {
 
@@ -117,6 +120,20 @@ public:
     bool skinSwitch() override { return TRESSIK_SKIN != 0; }
 };
 
+// The build's data, but for the identity the program handed over.
+class GivenAppInfo : public RealAppInfo {
+public:
+    explicit GivenAppInfo(WebsiteIdentity identity) : identity_(std::move(identity)) {}
+    QString title() override { return identity_.productName; }
+    QString productName() override { return identity_.productName; }
+    QString companyName() override { return identity_.companyName; }
+    QString comments() override { return identity_.website; }
+    bool skinSwitch() override { return identity_.skin; }
+
+private:
+    WebsiteIdentity identity_;
+};
+
 class RealProgramEnd : public IProgramEnd {
 public:
     void endNow() override {
@@ -135,6 +152,7 @@ private:
 
 Platform makeRealPlatform() {
     Platform p;
+    p.website = std::make_unique<WebsiteProcess>();
     p.messageBox = std::make_unique<RealMessageBox>();
     p.clipboard = std::make_unique<RealClipboard>();
     p.opener = std::make_unique<RealOpener>();
@@ -142,5 +160,11 @@ Platform makeRealPlatform() {
     p.clock = std::make_unique<RealClock>();
     p.appInfo = std::make_unique<RealAppInfo>();
     p.programEnd = std::make_unique<RealProgramEnd>();
+    return p;
+}
+
+Platform makeRealPlatform(const WebsiteIdentity& identity) {
+    Platform p = makeRealPlatform();
+    p.appInfo = std::make_unique<GivenAppInfo>(identity);
     return p;
 }

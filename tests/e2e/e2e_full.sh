@@ -88,7 +88,7 @@ close_window "About Tressik"
 wait_gone "About Tressik"
 focus "$main"
 click_twips "$main" "$off" 4860 60 4095 1035
-browser=$(other_window "$main")
+browser=$(browser_window)
 focus "$browser"
 click_twips "$browser" 0 600 240 4875 315
 key ctrl+a

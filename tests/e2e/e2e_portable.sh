@@ -20,7 +20,7 @@ with_window_manager
 
 echo "install into a folder of our choice"
 cmake --install "$build" --prefix "$HOME_DIR/Tressik" >/dev/null || fail "cmake --install failed"
-for f in tressik Help.rtf tressik.desktop tressik.png install-desktop-entry.sh pictures/splash.jpg; do
+for f in tressik tressik-browser Help.rtf tressik.desktop tressik.png install-desktop-entry.sh pictures/splash.jpg; do
   [ -e "$HOME_DIR/Tressik/$f" ] || fail "the folder lacks $f"
 done
 APP="$HOME_DIR/Tressik/tressik"

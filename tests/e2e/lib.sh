@@ -18,11 +18,15 @@ fail() {
   exit 1
 }
 
-# new_install BINARY: copies the program into a fresh folder; sets $HOME_DIR and $APP.
+# new_install BINARY: copies the program, and the browser executable beside
+# it, into a fresh folder; sets $HOME_DIR and $APP.
 new_install() {
   HOME_DIR=$(mktemp -d /tmp/tressik-e2e.XXXXXX)
   mkdir -p "$HOME_DIR/app" "$HOME_DIR/config"
   cp "$1" "$HOME_DIR/app/tressik"
+  local browser
+  browser="$(dirname "$1")/tressik-browser"
+  [ -x "$browser" ] && cp "$browser" "$HOME_DIR/app/tressik-browser"
   APP="$HOME_DIR/app/tressik"
   export XDG_CONFIG_HOME="$HOME_DIR/config"
 }
@@ -126,6 +130,24 @@ menu_offset() {
 click_twips() {
   local x=$((($3 + $5 / 2) / 15)) y=$((($4 + $6 / 2) / 15 + $2))
   click_at "$1" "$x" "$y"
+}
+
+# browser_pids: the browser processes the program has started.
+browser_pids() { pgrep -P "$PID" -x tressik-browser 2>/dev/null; }
+
+# browser_window: waits for the in-app browser's window, which lives in a
+# process of its own; prints its id and sets $BROWSER_PID.
+browser_window() {
+  local id
+  for _ in $(seq 1 "$WAIT_STEPS"); do
+    BROWSER_PID=$(browser_pids | head -1)
+    if [ -n "$BROWSER_PID" ]; then
+      id=$(xdotool search --onlyvisible --pid "$BROWSER_PID" 2>/dev/null | head -1)
+      if [ -n "$id" ]; then echo "$id"; return 0; fi
+    fi
+    sleep 0.05
+  done
+  fail "the browser window did not appear"
 }
 
 # with_window_manager: runs a small window manager, so close boxes work.

@@ -3,7 +3,6 @@
 #include "skin/modSkin.h"
 #include "support/Unlocked.h"
 #include "ui/about/frmAbout.h"
-#include "ui/browser/frmWebsite.h"
 #include "ui/editor/frmAdd.h"
 #include "ui/widgets/ClickLabel.h"
 #include "ui/widgets/Twips.h"
@@ -58,8 +57,10 @@ private slots:
         QVERIFY(skinned(t.app->forms.get<frmAdd>()));
         t.main->mnuAboutItem_Click(0);
         QVERIFY(skinned(t.app->forms.get<frmAbout>()));
+        // The browser window skins itself in its own process, told by the program.
         t.main->cmdWebsite_Click(0);
-        QVERIFY(skinned(t.app->forms.get<frmWebsite>()));
+        QCOMPARE(t.fakes.website->shows.size(), 1);
+        QVERIFY(t.fakes.website->shows[0].skin);
     }
 
     void coloursByKindOfControl() {
@@ -132,15 +133,6 @@ private slots:
         QCOMPARE(Twips::rect(skins[1]), QRect(15, 30, 450, 300));
     }
 
-    void browserTakesOnlyTheLabelsInItsFrame() {
-        Started t(true);
-        t.main->cmdWebsite_Click(0);
-        frmWebsite* w = t.app->forms.get<frmWebsite>();
-        QCOMPARE(w->SkinLabel1.size(), 2);
-        QCOMPARE(w->SkinLabel1[1]->caption(), QStringLiteral("URL:"));
-        QCOMPARE(w->SkinLabel1[1]->parentWidget(), w->frmBrowser);
-    }
-
     void recoveryReloadsTheSplashWithoutStartingAgain() {
         Started t(true);
         t.app->forms.unload<frmSplash>();
@@ -178,7 +170,7 @@ private slots:
             t.main->cmdWebsite_Click(0);
             t.main->mnuFileItem_Click(0);
             QCOMPARE(t.app->g.objSkinHelper().stops(), 0);
-            t.app->forms.get<frmWebsite>()->close();
+            t.fakes.website->userCloses();
             QCOMPARE(t.app->g.objSkinHelper().stops(), 1);
             QCOMPARE(t.fakes.programEnd->calls, 1);
         }
@@ -192,10 +184,10 @@ private slots:
         t.main->cmdAdd_Click(0);
         t.main->mnuAboutItem_Click(0);
         t.main->cmdWebsite_Click(0);
+        QVERIFY(!t.fakes.website->shows.value(0).skin);
         for (Form* f : t.app->forms.loadedForms()) QVERIFY2(!skinned(f), f->metaObject()->className());
         QCOMPARE(t.main->lstPass->palette(), QPalette());
         QCOMPARE(t.app->forms.get<frmAbout>()->SkinLabel1.size(), 1);
-        QCOMPARE(t.app->forms.get<frmWebsite>()->SkinLabel1.size(), 1);
         t.main->mnuFileItem_Click(0);
         QVERIFY(!t.app->g.objSkinHelperInstance);
     }

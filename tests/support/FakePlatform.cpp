@@ -45,8 +45,10 @@ Platform makeFakePlatform(Fakes* fakes, const QString& dir) {
     auto clock = std::make_unique<FakeClock>();
     auto info = std::make_unique<FakeAppInfo>();
     auto end = std::make_unique<FakeProgramEnd>();
+    auto website = std::make_unique<FakeWebsiteHost>();
     info->dir = dir;
-    *fakes = {box.get(), clipboard.get(), opener.get(), settings.get(), clock.get(), info.get(), end.get()};
+    *fakes = {box.get(),   clipboard.get(), opener.get(), settings.get(),
+              clock.get(), info.get(),      end.get(),    website.get()};
     p.messageBox = std::move(box);
     p.clipboard = std::move(clipboard);
     p.opener = std::move(opener);
@@ -54,5 +56,6 @@ Platform makeFakePlatform(Fakes* fakes, const QString& dir) {
     p.clock = std::move(clock);
     p.appInfo = std::move(info);
     p.programEnd = std::move(end);
+    p.website = std::move(website);
     return p;
 }

@@ -87,6 +87,29 @@ public:
     int calls = 0;
 };
 
+class FakeWebsiteHost : public IWebsiteHost {
+public:
+    void show(const WebsiteIdentity& identity) override {
+        shows.push_back(identity);
+        shown = true;
+    }
+    bool isShown() const override { return shown; }
+    void mainClosed() override { ++mainClosedCalls; }
+    void close() override {
+        ++closeCalls;
+        shown = false;
+    }
+    // What the real host reports when the user closes the window.
+    void userCloses() {
+        shown = false;
+        if (onClosed) onClosed();
+    }
+    QList<WebsiteIdentity> shows;
+    bool shown = false;
+    int mainClosedCalls = 0;
+    int closeCalls = 0;
+};
+
 // The fakes, still reachable after the App took ownership of them.
 struct Fakes {
     FakeMessageBox* messageBox;
@@ -96,6 +119,7 @@ struct Fakes {
     FakeClock* clock;
     FakeAppInfo* appInfo;
     FakeProgramEnd* programEnd;
+    FakeWebsiteHost* website;
 };
 
 Platform makeFakePlatform(Fakes* fakes, const QString& dir);

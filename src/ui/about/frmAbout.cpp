@@ -1,9 +1,9 @@
 #include "ui/about/frmAbout.h"
 
 #include "app/App.h"
+#include "app/WebsiteWindow.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
-#include "ui/browser/frmWebsite.h"
 #include "ui/widgets/ClickLabel.h"
 #include "ui/widgets/Twips.h"
 
@@ -75,4 +75,4 @@ void frmAbout::Form_Load() {
     }
 }
 
-void frmAbout::lblWebsite_Click() { app().forms.show<frmWebsite>(); }
+void frmAbout::lblWebsite_Click() { ShowWebsiteWindow(app()); }

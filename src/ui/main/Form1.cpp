@@ -1,9 +1,9 @@
 #include "ui/main/Form1.h"
 
 #include "app/App.h"
+#include "app/WebsiteWindow.h"
 #include "app/frmSplash.h"
 #include "ui/about/frmAbout.h"
-#include "ui/browser/frmWebsite.h"
 #include "ui/editor/frmAdd.h"
 #include "ui/help/Form8.h"
 #include "ui/password/frmPass.h"
@@ -161,12 +161,14 @@ void Form1::Form_Unload() {
     forms.unload<frmAdd>();
     forms.unload<frmSplash>();
     // With the browser open the program lives on in it, and ends when it closes.
-    if (frmWebsite* browser = forms.get<frmWebsite>(); browser && browser->isVisible()) {
+    IWebsiteHost* browser = app().platform.website.get();
+    if (browser && browser->isShown()) {
         app().g.blnMainClosed = true;
+        browser->mainClosed();
         return;
     }
     if (app().g.blnSkin) app().g.objSkinHelper().stop();
-    forms.unload<frmWebsite>();
+    if (browser) browser->close();
     app().endProgram();
 }
 
@@ -192,7 +194,7 @@ void Form1::mnuHelpItem_Click(int) { ShowHelpWindow(app()); }
 
 void Form1::mnuAboutItem_Click(int) { app().forms.show<frmAbout>(); }
 
-void Form1::cmdWebsite_Click(int) { app().forms.show<frmWebsite>(); }
+void Form1::cmdWebsite_Click(int) { ShowWebsiteWindow(app()); }
 
 void SetStatus(App& app, const QString& text) {
     if (Form1* f = app.forms.get<Form1>()) f->SetStatus(text);

@@ -1,7 +1,6 @@
 #include "skin/SkinLabel.h"
 #include "support/Unlocked.h"
 #include "ui/about/frmAbout.h"
-#include "ui/browser/frmWebsite.h"
 #include "ui/widgets/ClickLabel.h"
 #include "ui/widgets/Twips.h"
 
@@ -64,10 +63,10 @@ private slots:
         u.main->mnuAboutItem_Click(0);
         frmAbout* a = u.app->forms.get<frmAbout>();
         for (QLabel* l : {a->Label1, a->Label2, a->lblVersion, a->lblCompany}) QTest::mouseClick(l, Qt::LeftButton);
-        QVERIFY(!u.app->forms.isLoaded<frmWebsite>());
+        QVERIFY(u.fakes.website->shows.isEmpty());
         QTest::mouseClick(a->lblWebsite, Qt::LeftButton);
-        QVERIFY(u.app->forms.isLoaded<frmWebsite>());
-        QVERIFY(u.app->forms.get<frmWebsite>()->isVisible());
+        QCOMPARE(u.fakes.website->shows.size(), 1);
+        QCOMPARE(u.fakes.website->shows[0].website, u.app->g.strWebsite);
         QVERIFY(a->isVisible());  // the about window stays open
     }
 

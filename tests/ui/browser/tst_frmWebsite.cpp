@@ -1,11 +1,18 @@
-#include "support/Unlocked.h"
+// The browser window as its own process runs it: the window, and the session
+// that answers the program over the control channel (a recording stand-in here).
+#include "platform/BrowserProtocol.h"
+#include "platform/ParentChannel.h"
+#include "skin/SkinLabel.h"
+#include "support/TestApp.h"
+#include "ui/browser/WebsiteSession.h"
 #include "ui/browser/frmWebsite.h"
+#include "ui/widgets/StatusBar.h"
+#include "ui/widgets/PictureButton.h"
 #include "ui/widgets/Twips.h"
 
-#include <QAction>
+#include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QFile>
 #include <QTest>
 #include <QWebEngineView>
 
@@ -19,22 +26,33 @@ void page(const QString& path, const QString& title, const QString& body) {
                 .toUtf8());
 }
 
-struct Browsing : Unlocked {
-    Browsing() {
+class RecordingChannel : public ParentChannel {
+public:
+    void send(const QByteArray& word) override { sent.push_back(word); }
+    void say(const QByteArray& line) { emit received(line); }
+    void lose() { emit closed(); }
+    QList<QByteArray> sent;
+};
+
+// A browser process over two local pages, its identity as the program gave it.
+struct Browsing : TestApp {
+    explicit Browsing(bool skin = false) {
         a = QUrl::fromLocalFile(dir() + "/a.html").toString();
         b = QUrl::fromLocalFile(dir() + "/b.html").toString();
         page(dir() + "/a.html", "Page A",
              "<a href='b.html' style='display:block;width:100%;height:300px;background:#ccc'>to B</a>");
         page(dir() + "/b.html", "Page B", "<p>B</p>");
-        app->g.strWebsite = a;
         fakes.appInfo->website = a;
+        fakes.appInfo->skin = skin;
     }
     frmWebsite* open() {
-        main->cmdWebsite_Click(0);
+        session.start();
         return app->forms.get<frmWebsite>();
     }
     QString a;
     QString b;
+    RecordingChannel channel;
+    WebsiteSession session{*app, channel};
 };
 
 QString panel(frmWebsite* w, int i) { return w->StatusBar1->panelText(i); }
@@ -48,6 +66,7 @@ private slots:
         Browsing t;
         frmWebsite* w = t.open();
         QVERIFY(w && w->isVisible());
+        QCOMPARE(t.channel.sent, QList<QByteArray>{"shown"});
         QCOMPARE(w->windowTitle(), t.a);  // until the first page completes
         QVERIFY(w->windowState() & Qt::WindowMaximized);
         QCOMPARE(w->StatusBar1->panelCount(), 2);
@@ -76,10 +95,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QStringLiteral("Page A"), 20000);
         w->Command5->click();
         QTRY_COMPARE_WITH_TIMEOUT(w->Text1->text(), t.b, 20000);
-        // With no history left, forward does nothing and says nothing.
+        // With no history left, forward does nothing and says nothing; stop with nothing loading neither.
         w->Command5->click();
         w->Command6->click();
-        QTest::qWait(200);
+        QCoreApplication::processEvents();
         QCOMPARE(w->Text1->text(), t.b);
         QCOMPARE(t.fakes.messageBox->shown.size(), 0);
         w->Text1->setText("typed but not sent");
@@ -101,33 +120,33 @@ private slots:
         QCOMPARE(panel(w, 1), t.b);
     }
 
-    void secondPressOnlyBringsItForward() {
+    void secondRequestOnlyBringsItForward() {
         Browsing t;
         frmWebsite* w = t.open();
         QTRY_COMPARE_WITH_TIMEOUT(panel(w, 2), "Completed " + t.a, 20000);
         w->Text1->setText(t.b);
         w->Command3_Click();
         QTRY_COMPARE_WITH_TIMEOUT(panel(w, 2), "Completed " + t.b, 20000);
-        QCOMPARE(t.open(), w);
-        QTest::qWait(300);
+        w->hide();
+        t.channel.say(BrowserProtocol::kShow);
+        QCOMPARE(t.app->forms.get<frmWebsite>(), w);
+        QVERIFY(w->isVisible());
+        // No navigation back to the web site: the page stays where the user browsed to.
+        QCOMPARE(w->WebBrowser1->url().toString(), t.b);
         QCOMPARE(w->Text1->text(), t.b);
         QCOMPARE(w->StatusBar1->panelCount(), 2);
     }
 
-    void reopenedStartsAfresh() {
+    void reloadedStartsAfresh() {
         Browsing t;
         frmWebsite* w = t.open();
         QTRY_COMPARE_WITH_TIMEOUT(panel(w, 2), "Completed " + t.a, 20000);
-        w->Text1->setText(t.b);
-        w->Command3_Click();
-        QTRY_COMPARE_WITH_TIMEOUT(panel(w, 2), "Completed " + t.b, 20000);
-        w->close();
-        QVERIFY(!t.app->forms.isLoaded<frmWebsite>());
-        QCOMPARE(t.fakes.programEnd->calls, 0);
+        t.app->forms.unload(w);
         flushDeletes();
-        w = t.open();
+        w = t.app->forms.show<frmWebsite>();
         QVERIFY(w->windowState() & Qt::WindowMaximized);
         QCOMPARE(w->StatusBar1->panelCount(), 2);
+        QCOMPARE(w->windowTitle(), t.a);
         QTRY_COMPARE_WITH_TIMEOUT(panel(w, 2), "Completed " + t.a, 20000);
     }
 
@@ -173,26 +192,74 @@ private slots:
         QCOMPARE(w->Text1->geometry(), before);
     }
 
-    void mainClosedWhileBrowsingEndsWithTheBrowser() {
-        Browsing t;
+    // Closed with the main window still open: the program goes on, this process ends.
+    void closingTellsTheProgramAndEndsTheProcess() {
+        Browsing t(true);
         frmWebsite* w = t.open();
-        t.main->mnuFileItem[0]->trigger();
+        w->close();
+        QVERIFY(!t.app->forms.isLoaded<frmWebsite>());
+        QCOMPARE(t.channel.sent, (QList<QByteArray>{"shown", "closed"}));
+        QCOMPARE(t.fakes.programEnd->calls, 1);
+        QCOMPARE(t.app->g.objSkinHelper().stops(), 0);
+    }
+
+    // Closed after the main window: the program ends through this window.
+    void mainClosedThenClosingStopsTheSkinHelper() {
+        Browsing t(true);
+        frmWebsite* w = t.open();
+        t.channel.say(BrowserProtocol::kMainClosed);
         QVERIFY(t.app->g.blnMainClosed);
-        QVERIFY(!t.app->forms.isLoaded<Form1>());
         QVERIFY(w->isVisible());
         QCOMPARE(t.fakes.programEnd->calls, 0);
         w->close();
+        QCOMPARE(t.app->g.objSkinHelper().stops(), 1);
+        QVERIFY(t.fakes.programEnd->calls >= 1);
+        QCOMPARE(t.channel.sent.last(), QByteArray("closed"));
+    }
+
+    void programAsksItToClose() {
+        Browsing t;
+        t.open();
+        t.channel.say(BrowserProtocol::kClose);
+        QVERIFY(!t.app->forms.isLoaded<frmWebsite>());
+        QCOMPARE(t.channel.sent.last(), QByteArray("closed"));
         QCOMPARE(t.fakes.programEnd->calls, 1);
     }
 
-    void mainClosedWithTheBrowserHiddenEndsAtOnce() {
+    void programGoneEndsTheProcess() {
+        Browsing t;
+        t.open();
+        t.channel.lose();
+        QCOMPARE(t.fakes.programEnd->calls, 1);
+    }
+
+    void unknownWordsAreIgnored() {
         Browsing t;
         frmWebsite* w = t.open();
-        w->hide();
-        t.main->mnuFileItem[0]->trigger();
+        for (const QByteArray& line : {QByteArray(""), QByteArray("SHOW"), QByteArray("close "),
+                                       QByteArray("main-closed\r"), QByteArray("\x01\xff", 2)})
+            t.channel.say(line);
+        QCOMPARE(t.app->forms.get<frmWebsite>(), w);
         QVERIFY(!t.app->g.blnMainClosed);
-        QVERIFY(!t.app->forms.isLoaded<frmWebsite>());
-        QCOMPARE(t.fakes.programEnd->calls, 1);
+        QCOMPARE(t.fakes.programEnd->calls, 0);
+        QCOMPARE(t.channel.sent, QList<QByteArray>{"shown"});
+    }
+
+    void skinSwitchSkinsTheWindowAndTakesOnlyTheFramesLabels() {
+        Browsing t(true);
+        frmWebsite* w = t.open();
+        QVERIFY(w->property("tressikSkinned").toBool());
+        QCOMPARE(w->SkinLabel1.size(), 2);
+        QCOMPARE(w->SkinLabel1[1]->caption(), QStringLiteral("URL:"));
+        QCOMPARE(w->SkinLabel1[1]->parentWidget(), w->frmBrowser);
+    }
+
+    void switchOffLeavesItPlain() {
+        Browsing t(false);
+        frmWebsite* w = t.open();
+        QVERIFY(!w->property("tressikSkinned").toBool());
+        QCOMPARE(w->SkinLabel1.size(), 1);
+        QVERIFY(!t.app->g.objSkinHelperInstance);
     }
 };
 

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The in-app browser window, which runs in a process of its own: opened from
+# the main window and the about window, one window and one process however
+# often it is asked for, a fresh process once closed, the program living on
+# for it after File, Exit, and going with the program however that ends.
+#   e2e_browser.sh PATH-TO-TRESSIK
+set -uo pipefail
+here=$(dirname "$0")
+. "$here/lib.sh"
+under_xvfb "$@"
+trap 'kill -9 $(browser_pids) 2>/dev/null; cleanup' EXIT
+new_install "$1"
+[ -x "$HOME_DIR/app/tressik-browser" ] || fail "tressik-browser is not beside tressik"
+export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
+mkdir -p "$XDG_CONFIG_HOME/Tressik"
+printf '[Settings]\nshowHelp=0\n' >"$XDG_CONFIG_HOME/Tressik/Tressik.ini"
+with_window_manager
+
+count() { browser_pids | wc -l; }
+# wait_browser_count N: waits until the program has N browser processes.
+wait_browser_count() {
+  for _ in $(seq 1 "$WAIT_STEPS"); do [ "$(count)" -eq "$1" ] && return 0; sleep 0.05; done
+  fail "the program has $(count) browser processes, expected $1"
+}
+website_button() { focus "$main"; click_twips "$main" "$off" 4860 60 4095 1035; }
+
+echo "the web site button opens the browser window in a process of its own"
+first_use abcd
+website_button
+browser=$(browser_window)
+first_pid=$(browser_pids)
+[ "$(count)" -eq 1 ] || fail "$(count) browser processes"
+grep -q WebEngine "/proc/$PID/maps" && fail "the program itself has loaded the web engine"
+
+echo "asked again, from both places: still one window, one process"
+website_button
+focus "$main"
+menu "$main" 190 1
+about=$(wait_window "About Tressik")
+focus "$about"
+click_twips "$about" 0 2580 2100 4635 315             # lblWebsite
+sleep 1                                               # nothing to wait for: no second process may come
+[ "$(count)" -eq 1 ] || fail "$(count) browser processes after asking again"
+[ "$(browser_pids)" = "$first_pid" ] || fail "the browser process changed"
+[ "$(xdotool search --onlyvisible --pid "$first_pid" 2>/dev/null | wc -l)" -eq 1 ] || fail "more than one browser window"
+close_window "About Tressik"
+wait_gone "About Tressik"
+
+echo "closed, the browser process ends and the program goes on; opened again, it is new"
+wmctrl -i -c "$browser" || fail "cannot close the browser window"
+wait_browser_count 0
+kill -0 "$PID" 2>/dev/null || fail "the program ended with the browser window"
+wait_window "Tressik by" >/dev/null
+website_button
+browser=$(browser_window)
+second_pid=$(browser_pids)
+[ "$second_pid" != "$first_pid" ] || fail "the old browser process was reused"
+
+echo "File, Exit with the browser shown: the program lives on until the browser closes"
+focus "$main"
+menu "$main" 15 1
+wait_gone "Tressik by"
+sleep 1                                               # nothing to wait for: the program must stay
+kill -0 "$PID" 2>/dev/null || fail "the program ended with the browser still open"
+[ "$(count)" -eq 1 ] || fail "the browser went with the main window"
+wmctrl -i -c "$browser" || fail "cannot close the browser window"
+wait_exit
+for _ in $(seq 1 "$WAIT_STEPS"); do kill -0 "$second_pid" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$second_pid" 2>/dev/null && fail "the browser process stayed after the program ended"
+
+echo "the browser never outlives the program, even a killed one"
+unlock abcd
+website_button
+browser=$(browser_window)
+orphan=$(browser_pids)
+kill -9 "$PID"
+for _ in $(seq 1 60); do kill -0 "$orphan" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$orphan" 2>/dev/null && fail "the browser outlived the program by 3 seconds"
+[ -z "$(xdotool search --onlyvisible --pid "$orphan" 2>/dev/null)" ] || fail "the browser window stayed"
+PID=""
+echo "e2e browser: all passed"

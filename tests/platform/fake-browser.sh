@@ -1,0 +1,17 @@
+#!/bin/sh
+# Stands in for tressik-browser: records its arguments and every line it is
+# sent, and behaves as FAKE_BROWSER_MODE says.
+log="$FAKE_BROWSER_LOG"
+printf '%s\n' "$@" >"$log.args"
+case "${FAKE_BROWSER_MODE:-}" in
+  fail) exit 3 ;;
+  crash) echo shown; sleep 0.2; kill -SEGV $$ ;;
+  noisy) echo "Opening a window"; printf '%0300d\n' 0; printf 'sho'; sleep 0.1; echo wn ;;
+  userclose) echo shown; sleep 0.2; echo closed; exit 0 ;;
+  *) echo shown ;;
+esac
+while IFS= read -r line; do
+  echo "$line" >>"$log"
+  if [ "$line" = close ]; then echo closed; exit 0; fi
+done
+echo "(end of input)" >>"$log"
