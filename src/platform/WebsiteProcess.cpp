@@ -8,7 +8,7 @@
 
 WebsiteProcess::WebsiteProcess(QString program) : program_(std::move(program)) {}
 
-WebsiteProcess::~WebsiteProcess() { close(); }
+WebsiteProcess::~WebsiteProcess() { stopProcess(); }
 
 QString WebsiteProcess::executableName() {
 #if defined(Q_OS_WIN)
@@ -24,7 +24,7 @@ void WebsiteProcess::show(const WebsiteIdentity& identity) {
         return;
     }
     // A browser that is still on its way out is let go; the new window starts afresh.
-    close();
+    stopProcess();
     const QString program =
         program_.isEmpty() ? joinPath(QCoreApplication::applicationDirPath(), executableName()) : program_;
     auto* p = new QProcess(this);
@@ -45,7 +45,9 @@ bool WebsiteProcess::isShown() const { return state_ == State::Starting || state
 
 void WebsiteProcess::mainClosed() { send(BrowserProtocol::kMainClosed); }
 
-void WebsiteProcess::close() {
+void WebsiteProcess::close() { stopProcess(); }
+
+void WebsiteProcess::stopProcess() {
     QProcess* p = process_.data();
     state_ = State::None;
     if (!p) return;

@@ -10,7 +10,7 @@
 // The program's side of the browser window: starts the browser executable
 // when the window is first asked for, talks to it over its standard input and
 // output, and learns when the window is shown or gone.
-class WebsiteProcess : public QObject, public IWebsiteHost {
+class WebsiteProcess final : public QObject, public IWebsiteHost {
     Q_OBJECT
 public:
     // program: the browser executable; empty means "tressik-browser" beside this one.
@@ -32,6 +32,7 @@ public:
 private:
     enum class State { None, Starting, Shown, Gone };
 
+    void stopProcess();
     void readOutput();
     void finished(int exitCode, QProcess::ExitStatus status);
     void startFailed(QProcess::ProcessError error);
