@@ -1,7 +1,7 @@
 #pragma once
 
-// What both benchmark programs share: a reporter that keeps each step's time
-// for the ratios printed after the run.
+// What the benchmark programs share: a reporter that keeps each step's time
+// and counters for the ratios printed after the run.
 
 #include <QtGlobal>
 
@@ -29,8 +29,10 @@ public:
                 errors_.insert({key, run.error_message});
             } else if (run.run_type == Run::RT_Iteration) {
                 times_[key].push_back(run.GetAdjustedRealTime());
+                for (const auto& [name, c] : run.counters) counters_[key][name].push_back(c.value);
             } else if (run.aggregate_name == "median") {
                 medians_[key] = run.GetAdjustedRealTime();
+                for (const auto& [name, c] : run.counters) counterMedians_[key][name] = c.value;
             }
         }
     }
@@ -39,31 +41,51 @@ public:
     std::optional<double> time(const std::string& key) const {
         if (auto it = medians_.find(key); it != medians_.end()) return it->second;
         auto it = times_.find(key);
-        if (it == times_.end() || it->second.empty()) return std::nullopt;
-        std::vector<double> t = it->second;
-        std::sort(t.begin(), t.end());
-        const size_t n = t.size();
-        return n % 2 ? t[n / 2] : (t[n / 2 - 1] + t[n / 2]) / 2;
+        if (it == times_.end()) return std::nullopt;
+        return median(it->second);
+    }
+
+    // A counter's median over the repetitions; nullopt when the step did not set it.
+    std::optional<double> counter(const std::string& key, const std::string& name) const {
+        if (auto it = counterMedians_.find(key); it != counterMedians_.end()) {
+            if (auto c = it->second.find(name); c != it->second.end()) return c->second;
+        }
+        auto it = counters_.find(key);
+        if (it == counters_.end()) return std::nullopt;
+        auto c = it->second.find(name);
+        if (c == it->second.end()) return std::nullopt;
+        return median(c->second);
     }
 
     // Step name -> why it failed.
     const std::map<std::string, std::string>& errors() const { return errors_; }
 
 private:
+    static std::optional<double> median(std::vector<double> t) {
+        if (t.empty()) return std::nullopt;
+        std::sort(t.begin(), t.end());
+        const size_t n = t.size();
+        return n % 2 ? t[n / 2] : (t[n / 2 - 1] + t[n / 2]) / 2;
+    }
+
     benchmark::BenchmarkReporter* display_;
     std::map<std::string, std::vector<double>> times_;
     std::map<std::string, double> medians_;
+    std::map<std::string, std::map<std::string, std::vector<double>>> counters_;
+    std::map<std::string, std::map<std::string, double>> counterMedians_;
     std::map<std::string, std::string> errors_;
 };
 
-// Google Benchmark's set-up with three repetitions, so one disturbed run does
-// not decide; the command line can override. False on an unknown argument.
-inline bool initBenchmarks(int argc, char** argv) {
-    static char repetitions[] = "--benchmark_repetitions=3";
+// Google Benchmark's set-up with several repetitions (three unless given), so
+// one disturbed run does not decide; the command line can override. False on
+// an unknown argument.
+inline bool initBenchmarks(int argc, char** argv, int defaultRepetitions = 3) {
+    static std::string repetitions;
+    repetitions = "--benchmark_repetitions=" + std::to_string(defaultRepetitions);
     static char aggregatesOnly[] = "--benchmark_display_aggregates_only=true";
     static std::vector<char*> args;
     args.assign(argv, argv + argc);
-    args.insert(args.begin() + 1, {repetitions, aggregatesOnly});
+    args.insert(args.begin() + 1, {repetitions.data(), aggregatesOnly});
     int count = static_cast<int>(args.size());
     args.push_back(nullptr);
     benchmark::Initialize(&count, args.data());

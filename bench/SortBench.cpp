@@ -132,13 +132,13 @@ std::shared_ptr<const Data> makeData() {
     for (int c = 0; c < ListItems::kColumns; ++c) {
         auto& k = d->keys[static_cast<size_t>(c)];
         k.reserve(entries.size());
-        for (const PackedEntry& r : d->rows) k.push_back(r.field(c).toString());
+        for (const PackedEntry& r : d->rows) k.push_back(r.field(c));
     }
 
     std::vector<size_t> byUser(entries.size());
     for (size_t i = 0; i < byUser.size(); ++i) byUser[i] = i;
     std::stable_sort(byUser.begin(), byUser.end(), [&](size_t a, size_t b) {
-        return descendingBefore(*d->order, d->rows[a].field(0), d->rows[b].field(0));
+        return descendingBefore(*d->order, d->keys[0][a], d->keys[0][b]);
     });
     for (size_t i : byUser) {
         d->rowsByUser.push_back(d->rows[i]);
@@ -164,7 +164,7 @@ std::shared_ptr<const Data> makeData() {
 // Where a row should be: its rank among rows with an equal key, and its text.
 struct Expected {
     qsizetype rank;
-    std::array<QStringView, ListItems::kColumns> cells;
+    std::array<QString, ListItems::kColumns> cells;
 };
 using ExpectedRows = QHash<ListItems::RowId, Expected>;
 

@@ -144,7 +144,7 @@ void fill(benchmark::State& state, const Vault& v) {
     for (auto _ : state) {
         state.PauseTiming();
         auto items = std::make_unique<ListItems>();
-        std::vector<PackedEntry> entries = v.parsed;  // shares the text, copies only the handles
+        std::vector<PackedEntry> entries = v.parsed;
         state.ResumeTiming();
 
         items->appendMany(std::move(entries));
@@ -171,7 +171,7 @@ void save(benchmark::State& state, const Vault& v) {
     items.appendMany(std::vector<PackedEntry>(v.parsed));
     for (auto _ : state) {
         std::optional<QByteArray> bytes = VaultCodec::serialiseVault(
-            v.master, items.count(), [&](qsizetype n, int i) { return items.field(n + 1, i); });
+            v.master, items.count(), [&](qsizetype n) { return &items.entry(n + 1); });
         if (!bytes || bytes->size() != v.bytes.size()) return fail(state, QStringLiteral("wrong vault bytes"));
         if (const VaultFile::Result r = VaultFile::writeAtomic(v.savePath, *bytes); !r.ok) return fail(state, r.error);
         dropUntimed(state, bytes);

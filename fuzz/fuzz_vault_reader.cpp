@@ -55,6 +55,17 @@ void checkRoundTrip(const QString& master, const std::vector<Entry>& entries) {
     check(VaultCodec::serialiseVault(master, back) == out, "saving twice gives different bytes");
 }
 
+// The list keeps entries as read, packed; saving them must write what saving
+// the plain entries writes, whatever the file held.
+void checkPackedSave(const QByteArray& bytes, const QString& master, const std::vector<Entry>& entries) {
+    const std::vector<PackedEntry> packed = VaultCodec::readPackedEntries(bytes);
+    check(packed.size() == entries.size(), "packed and plain entries differ in number");
+    for (size_t i = 0; i < packed.size(); ++i) check(packed[i].toEntry() == entries[i], "a packed entry differs");
+    const auto out = VaultCodec::serialiseVault(master, static_cast<qsizetype>(packed.size()),
+                                                [&](qsizetype n) { return &packed[static_cast<size_t>(n)]; });
+    check(out == VaultCodec::serialiseVault(master, entries), "packed entries save different bytes");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -81,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     check(entries.size() == expected, "an entry without a line");
     check(hasEntries == !entries.empty(), "hasEntryLines disagrees with readEntries");
+    checkPackedSave(bytes, master, entries);
 
     bool storable = true;
     for (const Entry& e : entries) storable = storable && VaultCodec::entryProblem(e).isEmpty();

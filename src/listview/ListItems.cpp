@@ -63,7 +63,7 @@ void ListItems::clear() {
 
 void ListItems::setCell(qsizetype position, int column, const QString& value) {
     Row& r = rows_[position - 1];
-    QString f[3] = {r.cells.field(0).toString(), r.cells.field(1).toString(), r.cells.field(2).toString()};
+    QString f[3] = {r.cells.field(0), r.cells.field(1), r.cells.field(2)};
     f[column] = value;
     r.cells = PackedEntry(f[0], f[1], f[2]);
     const QModelIndex i = index(static_cast<int>(position - 1), column);
@@ -140,18 +140,19 @@ void ListItems::resort() {
     // Sort compact copies of the keys: comparing the rows in place keeps missing the cache.
     const qsizetype n = rows_.size();
     qsizetype total = 0;
-    for (const Row& r : rows_) total += r.cells.field(k).size();
-    QString keys;
-    keys.reserve(total);
+    for (const Row& r : rows_) total += r.cells.fieldSize(k);
+    QString keys(total, Qt::Uninitialized);
     struct Key {
         QStringView text;
         qsizetype row;
     };
     std::vector<Key> order(static_cast<size_t>(n));
     std::vector<qsizetype> starts(static_cast<size_t>(n));
+    qsizetype filled = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        starts[static_cast<size_t>(i)] = keys.size();
-        keys.append(rows_[i].cells.field(k));
+        starts[static_cast<size_t>(i)] = filled;
+        rows_[i].cells.copyField(k, keys.data() + filled);
+        filled += rows_[i].cells.fieldSize(k);
     }
     for (qsizetype i = 0; i < n; ++i) {
         const qsizetype begin = starts[static_cast<size_t>(i)];
@@ -187,7 +188,7 @@ int ListItems::columnCount(const QModelIndex& parent) const { return parent.isVa
 QVariant ListItems::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return rows_[index.row()].cells.field(index.column()).toString();
+        return rows_[index.row()].cells.field(index.column());
     return {};
 }
 

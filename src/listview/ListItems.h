@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vault/Entry.h"
+#include "vault/PackedEntry.h"
 
 #include <QAbstractTableModel>
 #include <QCollator>
@@ -31,10 +31,12 @@ public:
 
     // --- rows ---
     qsizetype count() const { return rows_.size(); }
-    QString text(qsizetype position) const { return field(position, 0).toString(); }
-    QString subItem(qsizetype position, int index) const { return field(position, index).toString(); }
-    // Column 0 is the row's text, 1 and 2 its sub-items; valid until the row changes.
-    QStringView field(qsizetype position, int column) const { return row(position).cells.field(column); }
+    QString text(qsizetype position) const { return field(position, 0); }
+    QString subItem(qsizetype position, int index) const { return field(position, index); }
+    // Column 0 is the row's text, 1 and 2 its sub-items.
+    QString field(qsizetype position, int column) const { return row(position).cells.field(column); }
+    // The row's three texts as stored; valid until the row changes.
+    const PackedEntry& entry(qsizetype position) const { return row(position).cells; }
     void setText(qsizetype position, const QString& value) { setCell(position, 0, value); }
     void setSubItem(qsizetype position, int index, const QString& value) { setCell(position, index, value); }
     RowId rowId(qsizetype position) const { return row(position).id; }

@@ -94,7 +94,12 @@ QString decodeLine(const unsigned char* raw, qsizetype length) {
     return s;
 }
 
-PackedEntry packLine(const unsigned char* raw, qsizetype length, const FromFile& from) {
+// The file's bytes with the scramble undone are the code page's bytes.
+void unscrambleInto(char* out, const unsigned char* raw, qsizetype length) {
+    for (qsizetype i = 0; i < length; ++i) out[i] = static_cast<char>(raw[i] ^ 0x80u);
+}
+
+PackedEntry packLine(const unsigned char* raw, qsizetype length) {
     // Split at every separator; pieces after the third are ignored, missing ones are empty.
     qsizetype begin[3] = {0, length, length};
     qsizetype end[3] = {length, length, length};
@@ -110,14 +115,11 @@ PackedEntry packLine(const unsigned char* raw, qsizetype length, const FromFile&
     const qsizetype len0 = end[0] - begin[0];
     const qsizetype len1 = end[1] - begin[1];
     const qsizetype len2 = end[2] - begin[2];
-    PackedEntry e;
-    e.text = QString(len0 + len1 + len2, Qt::Uninitialized);
-    QChar* out = e.text.data();
-    decodeInto(out, raw + begin[0], len0, from);
-    decodeInto(out + len0, raw + begin[1], len1, from);
-    decodeInto(out + len0 + len1, raw + begin[2], len2, from);
-    e.end0 = len0;
-    e.end1 = len0 + len1;
+    PackedEntry e = PackedEntry::withCodePageBytes(len0, len1, len2);
+    char* out = e.codePageData();
+    unscrambleInto(out, raw + begin[0], len0);
+    unscrambleInto(out + len0, raw + begin[1], len1);
+    unscrambleInto(out + len0 + len1, raw + begin[2], len2);
     return e;
 }
 
@@ -143,6 +145,35 @@ void putSeparator(char*& w) {
     for (int i = 0; i < 3; ++i) *w++ = static_cast<char>(kScrambledBar);
 }
 
+// Code-page bytes as the file stores them.
+void putScrambled(char*& w, QByteArrayView bytes) {
+    const char* r = bytes.data();
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) w[i] = static_cast<char>(static_cast<unsigned char>(r[i]) ^ 0x80u);
+    w += n;
+}
+
+// Password line, the entry lines, one empty line. lineSize(n) is the length
+// of entry n's line; putLine(w, n) writes it and answers false when some
+// character has no byte.
+template <class LineSize, class PutLine>
+std::optional<QByteArray> serialiseLines(const QString& masterPassword, qsizetype count, LineSize&& lineSize,
+                                         PutLine&& putLine) {
+    // Every character is one byte, so the size is known before writing.
+    qsizetype total = masterPassword.size() + 4;
+    for (qsizetype n = 0; n < count; ++n) total += lineSize(n) + 2;
+    QByteArray out(total, Qt::Uninitialized);
+    char* w = out.data();
+    if (!put(w, masterPassword)) return std::nullopt;
+    putLineEnd(w);
+    for (qsizetype n = 0; n < count; ++n) {
+        if (!putLine(w, n)) return std::nullopt;
+        putLineEnd(w);
+    }
+    putLineEnd(w);
+    return out;
+}
+
 }  // namespace
 
 QByteArray ScrambleText(QByteArray text) {
@@ -162,6 +193,33 @@ std::optional<QByteArray> encodeAnsi(const QString& text) {
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError()) return std::nullopt;
     return bytes;
+}
+
+bool toCodePage(QStringView text, char* out) {
+    const auto& to = tables().toFile;
+    const size_t limit = to.size();
+    for (const QChar ch : text) {
+        const size_t c = ch.unicode();
+        const qint16 b = c < limit ? to[c] : qint16(-1);
+        if (b < 0) return false;
+        *out++ = static_cast<char>(b ^ 0x80);
+    }
+    return true;
+}
+
+void fromCodePage(QByteArrayView bytes, QChar* out) {
+    const auto* raw = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype length = bytes.size();
+    // Mostly plain ASCII, which needs no table, and the loop vectorises.
+    unsigned char any = 0;
+    for (qsizetype i = 0; i < length; ++i) any |= raw[i];
+    auto* o = reinterpret_cast<char16_t*>(out);
+    if (!(any & 0x80)) {
+        for (qsizetype i = 0; i < length; ++i) o[i] = raw[i];
+    } else {
+        const FromFile& from = tables().fromFile;
+        for (qsizetype i = 0; i < length; ++i) o[i] = from[raw[i] ^ 0x80u];
+    }
 }
 
 std::vector<QByteArray> splitLines(const QByteArray& bytes) {
@@ -185,9 +243,8 @@ QString readMasterPassword(const QByteArray& bytes) {
 std::vector<PackedEntry> readPackedEntries(const QByteArray& bytes) {
     std::vector<PackedEntry> entries;
     entries.reserve(static_cast<size_t>(bytes.size() / 40));
-    const FromFile& from = tables().fromFile;
     forEachLine(bytes, [&](qsizetype lineNo, const unsigned char* start, qsizetype length) {
-        if (lineNo > 0 && !isSkipped(start, length)) entries.push_back(packLine(start, length, from));
+        if (lineNo > 0 && !isSkipped(start, length)) entries.push_back(packLine(start, length));
         return true;
     });
     return entries;
@@ -237,31 +294,40 @@ Entry splitEntry(QStringView line) {
     return entry;
 }
 
-std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count, const FieldReader& field) {
-    // Every character is one byte, so the size is known before writing.
-    qsizetype total = masterPassword.size() + 4;
-    for (qsizetype n = 0; n < count; ++n) total += field(n, 0).size() + field(n, 1).size() + field(n, 2).size() + 8;
-    QByteArray out(total, Qt::Uninitialized);
-    char* w = out.data();
-    if (!put(w, masterPassword)) return std::nullopt;
-    putLineEnd(w);
-    for (qsizetype n = 0; n < count; ++n) {
-        if (!put(w, field(n, 0))) return std::nullopt;
-        putSeparator(w);
-        if (!put(w, field(n, 1))) return std::nullopt;
-        putSeparator(w);
-        if (!put(w, field(n, 2))) return std::nullopt;
-        putLineEnd(w);
-    }
-    putLineEnd(w);
-    return out;
+std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count, const EntryReader& entry) {
+    const auto lineSize = [&](qsizetype n) {
+        const PackedEntry& e = *entry(n);
+        return e.fieldSize(0) + e.fieldSize(1) + e.fieldSize(2) + 6;
+    };
+    const auto putLine = [&](char*& w, qsizetype n) {
+        const PackedEntry& e = *entry(n);
+        for (int i = 0; i < 3; ++i) {
+            if (i > 0) putSeparator(w);
+            if (e.isCodePage()) {
+                putScrambled(w, e.codePageField(i));
+            } else if (!put(w, e.field(i))) {
+                return false;
+            }
+        }
+        return true;
+    };
+    return serialiseLines(masterPassword, count, lineSize, putLine);
 }
 
 std::optional<QByteArray> serialiseVault(const QString& masterPassword, const std::vector<Entry>& entries) {
-    return serialiseVault(masterPassword, static_cast<qsizetype>(entries.size()), [&](qsizetype n, int i) {
-        const Entry& e = entries[static_cast<size_t>(n)];
-        return QStringView(i == 0 ? e.username : i == 1 ? e.password : e.location);
-    });
+    const auto at = [&](qsizetype n) -> const Entry& { return entries[static_cast<size_t>(n)]; };
+    const auto lineSize = [&](qsizetype n) {
+        return at(n).username.size() + at(n).password.size() + at(n).location.size() + 6;
+    };
+    const auto putLine = [&](char*& w, qsizetype n) {
+        const Entry& e = at(n);
+        if (!put(w, e.username)) return false;
+        putSeparator(w);
+        if (!put(w, e.password)) return false;
+        putSeparator(w);
+        return put(w, e.location);
+    };
+    return serialiseLines(masterPassword, static_cast<qsizetype>(entries.size()), lineSize, putLine);
 }
 
 std::optional<QByteArray> newVaultBytes(const QString& masterPassword) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "vault/Entry.h"
+#include "vault/PackedEntry.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -23,6 +25,13 @@ QString decodeAnsi(const QByteArray& bytes);
 // nullopt when the text holds a character the code page cannot represent.
 std::optional<QByteArray> encodeAnsi(const QString& text);
 
+// The code page without the scramble, for text kept in memory as the vault's
+// bytes. toCodePage writes one byte per character at out and answers false,
+// with out partly written, when a character has no byte.
+bool toCodePage(QStringView text, char* out);
+// Writes bytes.size() characters at out.
+void fromCodePage(QByteArrayView bytes, QChar* out);
+
 // Splits raw file bytes into lines: a CR ends a line and an LF right after it
 // is dropped; a lone LF stays part of the line; the last line may lack its end.
 std::vector<QByteArray> splitLines(const QByteArray& bytes);
@@ -35,7 +44,7 @@ QString readMasterPassword(const QByteArray& bytes);
 // pieces after the third are ignored.
 std::vector<Entry> readEntries(const QByteArray& bytes);
 
-// The same entries, each packed into one string.
+// The same entries, each packed as code-page bytes.
 std::vector<PackedEntry> readPackedEntries(const QByteArray& bytes);
 
 // True when some line after the first would load as an entry.
@@ -46,13 +55,13 @@ QString joinEntry(const Entry& entry);
 // The line split back into its first three pieces.
 Entry splitEntry(QStringView line);
 
-// Field i (0 username, 1 password, 2 location) of entry n.
-using FieldReader = std::function<QStringView(qsizetype n, int i)>;
+// Entry n, which must stay valid while the vault is written.
+using EntryReader = std::function<const PackedEntry*(qsizetype n)>;
 
 // The whole vault as written after every change: password line, one line per
 // entry, then one empty line. nullopt when some text cannot be encoded.
 std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count,
-                                         const FieldReader& field);
+                                         const EntryReader& entry);
 std::optional<QByteArray> serialiseVault(const QString& masterPassword, const std::vector<Entry>& entries);
 
 // A brand-new vault that holds only the master password.

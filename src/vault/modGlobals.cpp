@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
+#include "platform/Memory.h"
 #include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
 #include "vault/VaultCodec.h"
@@ -10,6 +11,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -32,6 +36,13 @@ bool ensureAndRead(App& app, QByteArray* bytes) {
         return false;
     }
     return true;
+}
+
+// The vault's entries; the file's bytes are gone before the list grows.
+std::optional<std::vector<PackedEntry>> readVaultEntries(App& app) {
+    QByteArray bytes;
+    if (!ensureAndRead(app, &bytes)) return std::nullopt;
+    return VaultCodec::readPackedEntries(bytes);
 }
 
 }  // namespace
@@ -67,12 +78,14 @@ void OpenVault(App& app) {
 }
 
 void LoadData(App& app) {
-    QByteArray bytes;
-    if (!ensureAndRead(app, &bytes)) return;
-    std::vector<PackedEntry> rows = VaultCodec::readPackedEntries(bytes);
+    std::optional<std::vector<PackedEntry>> rows = readVaultEntries(app);
+    if (!rows) return;
     Form1* main = app.forms.get<Form1>();
-    const auto count = static_cast<qsizetype>(rows.size());
-    main->lstPass->items().appendMany(std::move(rows));
+    const auto count = static_cast<qsizetype>(rows->size());
+    main->lstPass->items().appendMany(std::move(*rows));
+    rows.reset();
+    // Loading a large vault leaves megabytes freed but still resident.
+    releaseFreeMemory();
     SetStatus(app, QStringLiteral("Loaded ") + QString::number(count) + QStringLiteral(" entries"));
     main->afterFormLoad();
 }
@@ -119,9 +132,8 @@ void SaveNewPassword(App& app) {
 bool SaveData(App& app) {
     Form1* main = app.forms.get<Form1>();
     const ListItems& items = main->lstPass->items();
-    const std::optional<QByteArray> bytes =
-        VaultCodec::serialiseVault(app.g.strMasterPassword, items.count(),
-                                   [&](qsizetype n, int i) { return items.field(n + 1, i); });
+    const std::optional<QByteArray> bytes = VaultCodec::serialiseVault(
+        app.g.strMasterPassword, items.count(), [&](qsizetype n) { return &items.entry(n + 1); });
     const QString path = app.vaultPath();
     VaultFile::Result r;
     if (!bytes) {

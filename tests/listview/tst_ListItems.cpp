@@ -113,6 +113,31 @@ private slots:
         QCOMPARE(column(items, 0), (QStringList{"d", "c", "C", "bb", "b", "a"}));
     }
 
+    void anyTextSurvivesSortAndEdit() {
+        // Rows hold the vault's code page compactly and anything else as it is.
+        ListItems items;
+        for (const char* h : {"U", "P", "L"}) items.addColumnHeader(h);
+        const QString wide = QStringLiteral("\u65e5\u672c");
+        const QString euro = QStringLiteral("\u20ac\u0160\u00e9");
+        items.add("b", euro, "");
+        items.add(wide, "p", "l");
+        items.add("A", "", euro + wide);
+        QVERIFY(items.entry(1).isCodePage());
+        QVERIFY(!items.entry(2).isCodePage());
+        items.setSorted(true);
+        QCOMPARE(column(items, 0), (QStringList{"A", "b", wide}));
+        QCOMPARE(column(items, 1), (QStringList{"", euro, "p"}));
+        QCOMPARE(column(items, 2), (QStringList{euro + wide, "", "l"}));
+        items.setSubItem(3, 2, "plain");  // the wide row, now storable
+        items.setText(2, wide);
+        QCOMPARE(column(items, 0), (QStringList{"A", wide, wide}));
+        QCOMPARE(items.data(items.index(1, 1), Qt::DisplayRole).toString(), euro);
+        QCOMPARE(items.subItem(3, 2), QStringLiteral("plain"));
+        items.setText(3, "z");
+        QVERIFY(items.entry(3).isCodePage());
+        QCOMPARE(items.field(3, 1), QStringLiteral("p"));
+    }
+
     void appendManyKeepsOrderAndSelectionModel() {
         ListItems items;
         QAbstractItemModelTester tester(&items, QAbstractItemModelTester::FailureReportingMode::QtTest);

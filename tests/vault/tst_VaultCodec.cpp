@@ -8,6 +8,11 @@ using namespace VaultCodec;
 namespace {
 QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
 QByteArray scrambled(const QByteArray& plain) { return ScrambleText(plain); }
+
+std::optional<QByteArray> savePacked(const QString& master, const std::vector<PackedEntry>& entries) {
+    return serialiseVault(master, static_cast<qsizetype>(entries.size()),
+                          [&](qsizetype n) { return &entries[static_cast<size_t>(n)]; });
+}
 }  // namespace
 
 class tst_VaultCodec : public QObject {
@@ -105,6 +110,47 @@ private slots:
         QCOMPARE(readEntries(bytes), std::vector<Entry>{e});
     }
 
+    void packedEntriesWriteBackEveryByte() {
+        // Every byte a field can hold (all but the one that scrambles to a CR),
+        // in each field, kept in memory as read and saved again.
+        QByteArray any;
+        for (int b = 0; b < 256; ++b)
+            if (b != 0x8D) any.append(static_cast<char>(b));
+        const QByteArray file = scrambled("pw") + "\r\n" + scrambled(any + "|||" + any + "|||" + any) + "\r\n" +
+                                scrambled("u|||p|||") + "\r\n" + scrambled("only") + "\r\n\r\n";
+        const std::vector<PackedEntry> packed = readPackedEntries(file);
+        const std::vector<Entry> plain = readEntries(file);
+        QCOMPARE(packed.size(), size_t{3});
+        for (size_t i = 0; i < packed.size(); ++i) {
+            QVERIFY(packed[i].isCodePage());
+            QCOMPARE(packed[i].toEntry(), plain[i]);
+        }
+        QCOMPARE(packed[0].field(1), decodeAnsi(any));
+        QCOMPARE(packed[2].toEntry(), (Entry{"only", "", ""}));
+        // "only" gains its empty fields on saving, as the plain entries do.
+        QCOMPARE(savePacked("pw", packed), serialiseVault("pw", plain));
+        QCOMPARE(savePacked("pw", {packed[0], packed[1]}),
+                 QByteArray(file.first(file.indexOf(scrambled("only"))) + "\r\n"));
+    }
+
+    void packedEntriesOutsideTheCodePage() {
+        // The list can be handed any text; what the vault cannot hold is kept as
+        // it is and refused on saving, never changed.
+        const PackedEntry wide(QStringLiteral("\u65e5\u672c"), QStringLiteral("p\u20ac"), QString());
+        QVERIFY(!wide.isCodePage());
+        QCOMPARE(wide.toEntry(), (Entry{QStringLiteral("\u65e5\u672c"), QStringLiteral("p\u20ac"), QString()}));
+        const PackedEntry copy = wide;
+        QCOMPARE(copy.toEntry(), wide.toEntry());
+        QVERIFY(!savePacked("pw", {wide}).has_value());
+
+        const PackedEntry storable(QStringLiteral("\u0160u"), QString(), QStringLiteral("\u20ac|l"));
+        QVERIFY(storable.isCodePage());
+        QCOMPARE(storable.fieldSize(2), qsizetype{3});
+        QCOMPARE(storable.field(0), QStringLiteral("\u0160u"));
+        QCOMPARE(savePacked("pw", {storable, PackedEntry()}),
+                 serialiseVault("pw", {storable.toEntry(), Entry{}}));
+    }
+
     void veryLongLines() {
         const Entry big{QString(2000000, 'u'), QString(10, 'p'), QString(3000000, 'l')};
         const QByteArray bytes = serialiseVault("pw", {big, {"a", "b", "c"}}).value();
@@ -179,6 +225,7 @@ private slots:
             const std::vector<Entry> back = readEntries(bytes);
             QCOMPARE(back.size(), size_t{1});
             QCOMPARE(back.front(), e);
+            QCOMPARE(savePacked("pw", {PackedEntry(e.username, e.password, e.location)}), bytes);
         }
         QVERIFY(accepted > 100);
     }
