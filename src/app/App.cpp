@@ -3,6 +3,9 @@
 #include "app/WebsiteWindow.h"
 #include "vault/VaultFile.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QtGlobal>
 
 static void initResources() { Q_INIT_RESOURCE(resources); }
@@ -17,14 +20,61 @@ App::~App() = default;
 
 QString App::vaultPath() const { return VaultFile::vaultPath(platform.appInfo->applicationDir()); }
 
-bool App::lockVault() {
-    if (vaultLock_ && vaultLock_->isLocked()) return true;
-    vaultLock_ = std::make_unique<QLockFile>(vaultPath() + QStringLiteral(".lock"));
+namespace {
+
+bool holderNamed(const QLockFile& lock) {
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    return lock.getLockInfo(&pid, &host, &application);
+}
+
+// Why the lock file could not be made, as far as the folder tells.
+QString folderProblem(const QString& folder) {
+    QTemporaryFile probe(folder + QStringLiteral("/.tressik-XXXXXX"));
+    if (!probe.open()) return probe.errorString();
+    const QByteArray bytes(64, 'x');
+    if (probe.write(bytes) != bytes.size() || !probe.flush()) return probe.errorString();
+    return {};
+}
+
+}  // namespace
+
+App::VaultLock App::lockVault(QString* why) {
+    if (vaultLocked()) return VaultLock::Held;
+    const QString lockPath = vaultPath() + QStringLiteral(".lock");
+    vaultLock_ = std::make_unique<QLockFile>(lockPath);
     // Only a live holder counts: a lock left by a crash is taken over.
     vaultLock_->setStaleLockTime(0);
-    if (vaultLock_->tryLock(0)) return true;
-    return vaultLock_->error() != QLockFile::LockFailedError;
+    if (vaultLock_->tryLock(0)) return VaultLock::Held;
+    const QString folder = QFileInfo(vaultPath()).absolutePath();
+    if (!QFileInfo(folder).isWritable()) return VaultLock::ReadOnlyFolder;
+    if (vaultLock_->error() == QLockFile::LockFailedError) {
+        if (holderNamed(*vaultLock_)) return VaultLock::HeldByAnotherCopy;
+        // A copy that has just made the lock file names itself in it at once.
+        if (vaultLock_->tryLock(1000)) return VaultLock::Held;
+        if (vaultLock_->error() == QLockFile::LockFailedError && holderNamed(*vaultLock_))
+            return VaultLock::HeldByAnotherCopy;
+    }
+    QString reason;
+    switch (vaultLock_->error()) {
+    case QLockFile::LockFailedError:
+        reason = QStringLiteral("something is in its place that names no running program; if no other copy of "
+                                "Tressik is running, delete it");
+        break;
+    case QLockFile::PermissionError:
+        reason = QStringLiteral("permission denied");
+        break;
+    default:
+        reason = folderProblem(folder);
+        if (reason.isEmpty()) reason = QStringLiteral("it could not be created");
+        break;
+    }
+    if (why) *why = QStringLiteral("Cannot create \"%1\": %2").arg(QDir::toNativeSeparators(lockPath), reason);
+    return VaultLock::Failed;
 }
+
+bool App::vaultLocked() const { return vaultLock_ && vaultLock_->isLocked(); }
 
 MsgResult App::msgBox(QWidget* parent, const QString& text, const QString& caption, MsgButtons buttons,
                       MsgResult defaultButton, MsgIcon icon) {

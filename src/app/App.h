@@ -23,9 +23,17 @@ public:
 
     QString vaultPath() const;
 
-    // Guards the vault against a second running copy. False when another
-    // copy holds it; permission trouble is not another copy.
-    bool lockVault();
+    // Guards the vault against a second running copy.
+    enum class VaultLock {
+        Held,
+        HeldByAnotherCopy,
+        // No lock, and this copy cannot write to the folder: it cannot spoil
+        // another copy's saves, so it may run, but it saves nothing.
+        ReadOnlyFolder,
+        Failed,  // any other trouble; why says what
+    };
+    VaultLock lockVault(QString* why = nullptr);
+    bool vaultLocked() const;
 
     // A message box with the program's title unless a caption is given.
     MsgResult msgBox(QWidget* parent, const QString& text, const QString& caption = {},

@@ -17,7 +17,17 @@ Result failure(const QString& what, const QString& path, const QString& why) {
 
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
+// Far more than anyone keeps; past it the user is asked to tidy up.
+constexpr int kMaxBackups = 999;
+
+std::function<void(const QString&)>& afterCommitHook() {
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+
 }  // namespace
+
+void setAfterCommitHook(std::function<void(const QString& path)> hook) { afterCommitHook() = std::move(hook); }
 
 QString vaultPath(const QString& folder) { return joinPath(folder, QLatin1String(kFileName)); }
 
@@ -29,6 +39,12 @@ Result EnsureDataFile(const QString& path) {
 }
 
 Result read(const QString& path, QByteArray* bytes) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        return failure(QStringLiteral("Cannot read"), path,
+                       info.isDir() ? QStringLiteral("it is a folder, not a file")
+                                    : QStringLiteral("it is a named pipe, a socket or a device, not a plain file"));
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return failure(QStringLiteral("Cannot open"), path, file.errorString());
     *bytes = file.readAll();
@@ -58,19 +74,33 @@ Result writeAtomic(const QString& path, const QByteArray& bytes) {
     }
     if (!file.commit()) return failure(QStringLiteral("Cannot write"), path, file.errorString());
     syncFolder(QFileInfo(path).absolutePath());
+    if (afterCommitHook()) afterCommitHook()(path);
 
     QByteArray back;
-    if (!read(path, &back).ok || back != bytes)
-        return failure(QStringLiteral("Cannot verify"), path, QStringLiteral("the file on disk differs from what was written"));
+    if (!read(path, &back).ok || back != bytes) {
+        Result r = failure(QStringLiteral("Cannot verify"), path,
+                           QStringLiteral("the file on disk differs from what was written"));
+        r.replaced = true;
+        return r;
+    }
     return {};
 }
 
-Result backup(const QString& path, const QString& backupPath) {
+Result backup(const QString& path, QString* keptAs) {
     QByteArray bytes;
     if (Result r = read(path, &bytes); !r.ok) return r;
-    const bool existed = QFileInfo::exists(backupPath);
-    Result r = writeAtomic(backupPath, bytes);
-    if (r.ok && existed) QFile::setPermissions(backupPath, kOwnerOnly);
+    const QString first = path + QStringLiteral(".bak");
+    QString name = first;
+    // A free name means a new file, which is owner-only before its first byte.
+    for (int n = 1; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n) {
+        if (n > kMaxBackups)
+            return failure(QStringLiteral("Cannot keep a copy of"), path,
+                           QStringLiteral("%1 and %1.1 to %1.%2 are all taken; move some of them away")
+                               .arg(QDir::toNativeSeparators(first), QString::number(kMaxBackups)));
+        name = first + QLatin1Char('.') + QString::number(n);
+    }
+    Result r = writeAtomic(name, bytes);
+    if (r.ok && keptAs) *keptAs = name;
     return r;
 }
 

@@ -45,10 +45,21 @@ std::optional<std::vector<PackedEntry>> readVaultEntries(App& app) {
     return VaultCodec::readPackedEntries(bytes);
 }
 
+// A copy without the lock writes nothing: another copy may have started since.
+VaultFile::Result unguardedSave() {
+    return {false,
+            QStringLiteral("This copy of Tressik started while its folder could not be written to, so it runs "
+                           "without the lock that keeps a second copy from saving at the same time, and it saves "
+                           "nothing.  Start Tressik again once the folder is writable."),
+            false};
+}
+
 }  // namespace
 
 void OpenVault(App& app) {
-    if (!app.lockVault()) {
+    QString why;
+    const App::VaultLock lock = app.lockVault(&why);
+    if (lock == App::VaultLock::HeldByAnotherCopy) {
         app.msgBox(mainWindow(app),
                    QStringLiteral("Tressik is already running.\n\nOnly one copy of the program can use the vault "
                                   "file %1 at a time.")
@@ -57,15 +68,23 @@ void OpenVault(App& app) {
         app.endProgram();
         return;
     }
+    if (lock == App::VaultLock::Failed) {
+        fatal(app, mainWindow(app),
+              QStringLiteral("Tressik cannot lock its vault file %1, so it cannot keep a second running copy from "
+                             "saving at the same time.  Tressik will close; the vault file was not changed.")
+                  .arg(QDir::toNativeSeparators(app.vaultPath())),
+              why);
+        return;
+    }
     QByteArray bytes;
     if (!ensureAndRead(app, &bytes)) return;
     // Say so now rather than at the first change that cannot be saved.
-    const QString folder = QFileInfo(app.vaultPath()).absolutePath();
-    if (!QFileInfo(folder).isWritable()) {
+    if (lock == App::VaultLock::ReadOnlyFolder) {
         app.msgBox(mainWindow(app),
                    QStringLiteral("Tressik cannot write to its folder %1.\n\nYou can open the vault and copy "
-                                  "from it, but changes cannot be saved until the folder is writable.")
-                       .arg(QDir::toNativeSeparators(folder)),
+                                  "from it, but this copy of the program saves no changes.  Make the folder "
+                                  "writable and start Tressik again to make changes.")
+                       .arg(QDir::toNativeSeparators(QFileInfo(app.vaultPath()).absolutePath())),
                    {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
     }
     const QString first = VaultCodec::readMasterPassword(bytes);
@@ -104,28 +123,43 @@ void SaveNewPassword(App& app) {
     if (!ensureAndRead(app, &old)) return;
     // A file without a master password can still hold entry lines (written by
     // hand or damaged): keep them aside before the new vault replaces it.
-    if (VaultCodec::hasEntryLines(old)) {
-        const QString backupPath = path + QStringLiteral(".bak");
-        if (VaultFile::Result r = VaultFile::backup(path, backupPath); !r.ok) {
+    QString keptAs;
+    if (app.vaultLocked() && VaultCodec::hasEntryLines(old)) {
+        if (VaultFile::Result r = VaultFile::backup(path, &keptAs); !r.ok) {
             fatal(app, mainWindow(app),
                   QStringLiteral("The vault file holds entries but no master password, and it could not be kept "
                                  "aside before a new vault replaces it.  Nothing was changed."),
                   r.error);
             return;
         }
+    }
+    const VaultFile::Result r = app.vaultLocked() ? VaultFile::writeAtomic(path, *bytes) : unguardedSave();
+    if (!r.ok && !r.replaced) {
+        QString what = QStringLiteral("The new master password could not be saved.  The vault file was left as it was.");
+        if (!keptAs.isEmpty())
+            what += QStringLiteral("  A copy of it was also kept as %1.").arg(QDir::toNativeSeparators(keptAs));
+        fatal(app, mainWindow(app), what, r.error);
+        return;
+    }
+    if (r.ok) {
+        SetStatus(app, QStringLiteral("Password created successfully"));
+    } else {
+        // The vault stays open, so that the next save writes the file again.
+        app.msgBox(mainWindow(app),
+                   QStringLiteral("The vault file was replaced, but what is now on disk differs from the new master "
+                                  "password that was meant to be saved.\n\n") +
+                       r.error +
+                       QStringLiteral("\n\nThe vault stays open; your next change saves the master password and "
+                                      "the list again."),
+                   {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
+    }
+    if (!keptAs.isEmpty()) {
         app.msgBox(mainWindow(app),
                    QStringLiteral("The vault file held entries but no master password.  It has been kept as %1 "
                                   "before the new vault replaced it.")
-                       .arg(QDir::toNativeSeparators(backupPath)),
+                       .arg(QDir::toNativeSeparators(keptAs)),
                    {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Information);
     }
-    if (VaultFile::Result r = VaultFile::writeAtomic(path, *bytes); !r.ok) {
-        fatal(app, mainWindow(app),
-              QStringLiteral("The new master password could not be saved.  The vault file was left as it was."),
-              r.error);
-        return;
-    }
-    SetStatus(app, QStringLiteral("Password created successfully"));
     if (Form1* main = app.forms.get<Form1>()) main->afterFormLoad();
 }
 
@@ -137,15 +171,23 @@ bool SaveData(App& app) {
     const QString path = app.vaultPath();
     VaultFile::Result r;
     if (!bytes) {
-        r = {false, QStringLiteral("An entry holds a character that the vault file cannot store.")};
+        r = {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
+    } else if (!app.vaultLocked()) {
+        r = unguardedSave();
     } else if (r = VaultFile::EnsureDataFile(path); r.ok) {
         r = VaultFile::writeAtomic(path, *bytes);
     }
     if (!r.ok) {
-        app.msgBox(main,
-                   QStringLiteral("Your changes could not be saved.\n\n") + r.error +
-                       QStringLiteral("\n\nThe vault file was left as it was; the list still shows your changes."),
-                   {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
+        const QString text =
+            r.replaced ? QStringLiteral("The vault file was replaced, but what is now on disk differs from what was "
+                                        "meant to be saved.\n\n") +
+                             r.error +
+                             QStringLiteral("\n\nThe list still shows your changes; your next change saves the "
+                                            "whole list again.")
+                       : QStringLiteral("Your changes could not be saved.\n\n") + r.error +
+                             QStringLiteral("\n\nThe vault file was left as it was; the list still shows your "
+                                            "changes.");
+        app.msgBox(main, text, {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
         return false;
     }
     SetStatus(app, QStringLiteral("Saved ") + app.platform.clock->nowText());

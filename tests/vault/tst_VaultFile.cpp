@@ -7,7 +7,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 
 namespace {
 
@@ -92,8 +97,96 @@ private slots:
         ::umask(old);
         QVERIFY(ok);
         QCOMPARE(mode(path), 0600);
-        QVERIFY(VaultFile::backup(path, path + ".bak").ok);
-        QCOMPARE(mode(path + ".bak"), 0600);
+        QString keptAs;
+        QVERIFY(VaultFile::backup(path, &keptAs).ok);
+        QCOMPARE(keptAs, path + ".bak");
+        QCOMPARE(mode(keptAs), 0600);
+    }
+
+    void backupNeverReplacesAnEarlierOne() {
+        QTemporaryDir dir;
+        const QString path = VaultFile::vaultPath(dir.path());
+        put(path, "third");
+        put(path + ".bak", "first");
+        put(path + ".bak.1", "second");
+        QVERIFY(::chmod(QFile::encodeName(path + ".bak").constData(), 0644) == 0);
+        // A dangling link takes its name too: writing through it would create a file elsewhere.
+        QVERIFY(QFile::link(dir.path() + "/nowhere", path + ".bak.2"));
+        const mode_t old = ::umask(0);
+        QString keptAs;
+        const bool ok = VaultFile::backup(path, &keptAs).ok;
+        ::umask(old);
+        QVERIFY(ok);
+        QCOMPARE(keptAs, path + ".bak.3");
+        QCOMPARE(contents(keptAs), QByteArray("third"));
+        QCOMPARE(mode(keptAs), 0600);
+        QCOMPARE(contents(path + ".bak"), QByteArray("first"));
+        QCOMPARE(contents(path + ".bak.1"), QByteArray("second"));
+        QVERIFY(!QFileInfo::exists(dir.path() + "/nowhere"));
+    }
+
+    void backupRefusesWhenEveryNameIsTaken() {
+        QTemporaryDir dir;
+        const QString path = VaultFile::vaultPath(dir.path());
+        put(path, "vault");
+        put(path + ".bak", "kept");
+        for (int n = 1; n <= 999; ++n) put(path + ".bak." + QString::number(n), "kept");
+        QString keptAs;
+        const VaultFile::Result r = VaultFile::backup(path, &keptAs);
+        QVERIFY(!r.ok);
+        QVERIFY(keptAs.isEmpty());
+        QCOMPARE(r.error, QStringLiteral("Cannot keep a copy of \"%1\": %1.bak and %1.bak.1 to %1.bak.999 are all "
+                                         "taken; move some of them away")
+                              .arg(path));
+        QCOMPARE(contents(path + ".bak.999"), QByteArray("kept"));
+        QVERIFY(!QFileInfo::exists(path + ".bak.1000"));
+    }
+
+    // A read-back that differs is found after the old file is gone.
+    void readBackThatDiffersSaysTheFileWasReplaced() {
+        QTemporaryDir dir;
+        const QString path = VaultFile::vaultPath(dir.path());
+        put(path, "old");
+        VaultFile::setAfterCommitHook([](const QString& p) { put(p, "garbled"); });
+        const VaultFile::Result r = VaultFile::writeAtomic(path, "new");
+        VaultFile::setAfterCommitHook({});
+        QVERIFY(!r.ok);
+        QVERIFY(r.replaced);
+        QVERIFY(r.error.startsWith("Cannot verify"));
+        // The next write goes through.
+        QVERIFY(VaultFile::writeAtomic(path, "newer").ok);
+        QCOMPARE(contents(path), QByteArray("newer"));
+    }
+
+    // Reading one of these would block or never end.
+    void readRefusesWhatIsNotAPlainFile() {
+        QTemporaryDir dir;
+        const QString fifo = dir.path() + "/fifo";
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString device = dir.path() + "/device";
+        QVERIFY(QFile::link("/dev/zero", device));
+        const QString socketPath = dir.path() + "/socket";
+        const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(sock >= 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(socketPath);
+        QVERIFY(static_cast<size_t>(name.size()) < sizeof(address.sun_path));
+        std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+        QVERIFY(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0);
+        for (const QString& path : {fifo, device, socketPath}) {
+            QByteArray bytes = "untouched";
+            const VaultFile::Result r = VaultFile::read(path, &bytes);
+            QVERIFY(!r.ok);
+            QCOMPARE(r.error, QStringLiteral("Cannot read \"%1\": it is a named pipe, a socket or a device, not a "
+                                             "plain file")
+                                  .arg(path));
+            QCOMPARE(bytes, QByteArray("untouched"));
+            QVERIFY(VaultFile::EnsureDataFile(path).ok);  // present: left for the reader to refuse
+        }
+        ::close(sock);
+        QByteArray bytes;
+        QVERIFY(VaultFile::read(dir.path(), &bytes).error.endsWith("it is a folder, not a file"));
     }
 
     void replacingKeepsTheFilesPermissions() {
@@ -117,6 +210,7 @@ private slots:
             const VaultFile::Result r = VaultFile::writeAtomic(path, QByteArray(size, 'n'));
             QVERIFY2(!r.ok, "a save that did not fit was reported as done");
             QVERIFY(!r.error.isEmpty());
+            QVERIFY(!r.replaced);
             QCOMPARE(contents(path), old);
             QCOMPARE(leftovers(disk.path(), "data.enc"), QStringList{});
         }

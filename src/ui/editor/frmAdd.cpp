@@ -13,6 +13,8 @@
 
 #include <QLineEdit>
 
+#include <limits>
+
 namespace {
 
 SkinLabel* label(QWidget* parent, const char* name, const QString& caption) {
@@ -27,6 +29,8 @@ SkinLabel* label(QWidget* parent, const char* name, const QString& caption) {
 QLineEdit* box(QWidget* parent, const char* name) {
     auto* b = new QLineEdit(parent);
     b->setObjectName(QLatin1String(name));
+    // A stored field can be longer than the default 32,767, which setText would cut.
+    b->setMaxLength(std::numeric_limits<int>::max());
     return b;
 }
 
@@ -113,13 +117,8 @@ void frmAdd::cmdAdd_Click(int) {
     Form1* main = app().forms.get<Form1>();
     ListItems& items = main->lstPass->items();
     // The row the editor was opened on, wherever a sort has moved it.
-    qsizetype position = mode_ == QLatin1String("Add") ? 0 : items.positionOf(rowId_);
-    if (mode_ != QLatin1String("Add") && position == 0) {
-        app().msgBox(this,
-                     QStringLiteral("The entry you were editing is no longer in the list.  "
-                                    "Your changes are saved as a new entry."),
-                     QStringLiteral("Error"));
-    }
+    const qsizetype position = mode_ == QLatin1String("Add") ? 0 : items.positionOf(rowId_);
+    const bool editedRowGone = mode_ != QLatin1String("Add") && position == 0;
     if (position == 0) {
         items.add(entry.username, entry.password, entry.location);
     } else {
@@ -127,6 +126,15 @@ void frmAdd::cmdAdd_Click(int) {
         items.setSubItem(position, 1, entry.password);
         items.setSubItem(position, 2, entry.location);
     }
-    if (SaveData(app())) SetStatus(app(), QStringLiteral("Added new entry.  Data saved."));
+    if (SaveData(app())) {
+        SetStatus(app(), QStringLiteral("Added new entry.  Data saved."));
+        // Said only once it is true; a failed save has told the user already.
+        if (editedRowGone) {
+            app().msgBox(this,
+                         QStringLiteral("The entry you were editing is no longer in the list.  "
+                                        "Your changes are saved as a new entry."),
+                         QStringLiteral("Error"));
+        }
+    }
     app().forms.unload(this);
 }

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 
 // Password boxes show "*" for each character.
@@ -30,6 +32,8 @@ QLineEdit* passwordBox(QWidget* parent, const char* name) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
     box->setEchoMode(QLineEdit::Password);
+    // A master password has no upper length: without this, setText and paste cut at 32,767.
+    box->setMaxLength(std::numeric_limits<int>::max());
     auto* style = new AsteriskStyle;
     style->setParent(box);
     box->setStyle(style);
@@ -127,11 +131,16 @@ void frmPass::cmdCancel_Click() {
 }
 
 void frmPass::Timer1_Timer() {
-    if (Form1* main = app().forms.get<Form1>()) main->setVisible(false);
-    // The main window was just shown over this one; the password box keeps the keyboard.
-    if (isVisible() && !isActiveWindow()) {
+    Form1* main = app().forms.get<Form1>();
+    if (!main || !main->isVisible()) return;
+    const bool mainHadKeyboard = main->isActiveWindow();
+    main->setVisible(false);
+    // The splash shows the main window once, over this one. If that took the
+    // keyboard, hand it back this once; after that the keyboard stays wherever
+    // the user puts it, in another program too.
+    if (mainHadKeyboard && !keyboardHandedBack_ && isVisible()) {
+        keyboardHandedBack_ = true;
         app().forms.bringToFront(this);
-        txtPass->setFocus();
     }
 }
 

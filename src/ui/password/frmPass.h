@@ -36,4 +36,6 @@ public:
 private:
     void createPassword();
     void checkPassword();
+
+    bool keyboardHandedBack_ = false;
 };

@@ -3,6 +3,8 @@
 #include "ui/widgets/PictureButton.h"
 #include "ui/widgets/Twips.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QTest>
 
 namespace {
@@ -175,9 +177,53 @@ private slots:
         u.main->cmdDelete_Click();  // deletes "a", the row being edited
         QCOMPARE(u.usernames(), QStringList{"b"});
         type(e, "a-edited", "1", "");
+        // The user is told once the new entry is on disk, not before.
+        QByteArray onDiskWhileTold;
+        u.fakes.messageBox->whileOpen = [&] { onDiskWhileTold = u.vaultBytes(); };
         e->cmdAdd_Click(0);
         QCOMPARE(u.usernames(), (QStringList{"b", "a-edited"}));  // "b" untouched
-        QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"b", "2", ""}, {"a-edited", "1", ""}}));
+        const QByteArray expected = vaultOf("pw", {{"b", "2", ""}, {"a-edited", "1", ""}});
+        QCOMPARE(u.vaultBytes(), expected);
+        QCOMPARE(u.fakes.messageBox->shown.size(), 2);  // the delete's confirmation, then this
+        QCOMPARE(u.fakes.messageBox->shown[1].text,
+                 QStringLiteral("The entry you were editing is no longer in the list.  "
+                                "Your changes are saved as a new entry."));
+        QCOMPARE(onDiskWhileTold, expected);
+    }
+
+    void editOfADeletedRowThatCannotBeSavedDoesNotClaimASave() {
+        Unlocked u({{"a", "1", ""}, {"b", "2", ""}});
+        frmAdd* e = openEdit(u, 1);
+        u.items().remove(1);
+        QFile::remove(u.vaultPath());
+        QVERIFY(QDir(u.dir()).mkdir("data.enc"));
+        e->cmdAdd_Click(0);
+        QCOMPARE(u.fakes.messageBox->shown.size(), 1);
+        QVERIFY(u.fakes.messageBox->shown[0].text.startsWith("Your changes could not be saved."));
+        QCOMPARE(u.usernames(), (QStringList{"b", "a"}));  // kept in the list
+    }
+
+    // No field is cut at the 32,767 characters a text box takes by default.
+    void longFieldsComeBackByteForByte() {
+        QString password;
+        while (password.size() < 40000) password += QStringLiteral("0123456789abcdef");
+        password.truncate(40000);
+        const QString location = QString(40001, QLatin1Char('w'));
+        Unlocked u({{"a", "1", ""}, {"long", password, location}});
+        const QByteArray before = u.vaultBytes();
+        frmAdd* e = openEdit(u, 2);
+        QCOMPARE(e->txtPassword->text().size(), 40000);
+        QCOMPARE(e->txtWebsite->text().size(), 40001);
+        QFile::remove(u.vaultPath());  // so the save shows
+        e->cmdAdd[0]->click();
+        QCOMPARE(u.status(), QStringLiteral("Added new entry.  Data saved."));
+        QCOMPARE(u.vaultBytes(), before);
+
+        // Pasted, too.
+        frmAdd* add = openAdd(u);
+        QApplication::clipboard()->setText(password);
+        add->txtUsername->paste();
+        QCOMPARE(add->txtUsername->text(), password);
     }
 
     void secondRequestRefillsTheOpenEditor() {
