@@ -1,6 +1,7 @@
 // Any bytes at all, read as data.enc. The vault file can be edited or damaged
 // outside the program, so every reader must cope and agree with the others.
 
+#include "text/CodePage.h"
 #include "vault/VaultCodec.h"
 
 #include <QByteArray>
@@ -41,7 +42,7 @@ void checkLines(const QByteArray& bytes, const std::vector<QByteArray>& lines) {
 
 bool isEntryLine(const QByteArray& line) { return !line.isEmpty() && line != " "; }
 
-QString unscrambled(const QByteArray& line) { return VaultCodec::decodeAnsi(VaultCodec::ScrambleText(line)); }
+QString unscrambled(const QByteArray& line) { return CodePage::decode(VaultCodec::ScrambleText(line)); }
 
 void checkRoundTrip(const QString& master, const std::vector<Entry>& entries) {
     const std::optional<QByteArray> out = VaultCodec::serialiseVault(master, entries);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Globals.h"
-#include "platform/Forms.h"
+#include "forms/Forms.h"
 #include "platform/Platform.h"
 
 #include <QLockFile>

@@ -5,7 +5,7 @@
 #include "skin/SkinControl.h"
 #include "skin/modSkin.h"
 #include "ui/main/Form1.h"
-#include "ui/widgets/Twips.h"
+#include "forms/Twips.h"
 
 #include <QLabel>
 #include <QPixmap>

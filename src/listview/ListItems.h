@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vault/PackedEntry.h"
+#include "entry/PackedEntry.h"
 
 #include <QAbstractTableModel>
 #include <QCollator>

@@ -1,7 +1,7 @@
 #include "listview/ListView.h"
 
 #include "listview/ListItems.h"
-#include "ui/widgets/Twips.h"
+#include "forms/Twips.h"
 
 #include <QHeaderView>
 

@@ -4,8 +4,8 @@
 #include "app/frmSplash.h"
 #include "listview/ListView.h"
 #include "skin/SkinLabel.h"
-#include "ui/widgets/StatusBar.h"
-#include "ui/widgets/Twips.h"
+#include "forms/StatusBar.h"
+#include "forms/Twips.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

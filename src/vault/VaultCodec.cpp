@@ -1,8 +1,8 @@
 #include "vault/VaultCodec.h"
 
+#include "text/CodePage.h"
+
 #include <QList>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <array>
 #include <cstring>
@@ -10,11 +10,10 @@
 namespace VaultCodec {
 namespace {
 
-constexpr char kCodePage[] = "windows-1252";
 constexpr unsigned char kScrambledBar = '|' ^ 0x80;
 
-// File bytes straight to characters and back, scramble included. Built once
-// from the code page converter, so both directions agree with it exactly.
+// File bytes straight to characters and back, scramble included, built once
+// from the code page.
 struct Tables {
     std::array<char16_t, 256> fromFile{};
     std::vector<qint16> toFile;  // by character code; -1 when the code page lacks it
@@ -23,12 +22,9 @@ struct Tables {
 const Tables& tables() {
     static const Tables t = [] {
         Tables built;
-        QByteArray all(256, Qt::Uninitialized);
-        for (int i = 0; i < 256; ++i) all[i] = static_cast<char>(i);
-        const QString chars = decodeAnsi(all);
         char16_t highest = 0;
         for (int b = 0; b < 256; ++b) {
-            const char16_t c = b < chars.size() ? chars.at(b).unicode() : static_cast<char16_t>(b);
+            const char16_t c = CodePage::charOf(static_cast<unsigned char>(b));
             built.fromFile[static_cast<size_t>(b ^ 0x80)] = c;
             highest = std::max(highest, c);
         }
@@ -181,45 +177,6 @@ QByteArray ScrambleText(QByteArray text) {
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) p[i] = static_cast<char>(static_cast<unsigned char>(p[i]) ^ 0x80u);
     return text;
-}
-
-QString decodeAnsi(const QByteArray& bytes) {
-    QStringDecoder decoder(kCodePage);
-    return decoder.decode(bytes);
-}
-
-std::optional<QByteArray> encodeAnsi(const QString& text) {
-    QStringEncoder encoder(kCodePage);
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError()) return std::nullopt;
-    return bytes;
-}
-
-bool toCodePage(QStringView text, char* out) {
-    const auto& to = tables().toFile;
-    const size_t limit = to.size();
-    for (const QChar ch : text) {
-        const size_t c = ch.unicode();
-        const qint16 b = c < limit ? to[c] : qint16(-1);
-        if (b < 0) return false;
-        *out++ = static_cast<char>(b ^ 0x80);
-    }
-    return true;
-}
-
-void fromCodePage(QByteArrayView bytes, QChar* out) {
-    const auto* raw = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype length = bytes.size();
-    // Mostly plain ASCII, which needs no table, and the loop vectorises.
-    unsigned char any = 0;
-    for (qsizetype i = 0; i < length; ++i) any |= raw[i];
-    auto* o = reinterpret_cast<char16_t*>(out);
-    if (!(any & 0x80)) {
-        for (qsizetype i = 0; i < length; ++i) o[i] = raw[i];
-    } else {
-        const FromFile& from = tables().fromFile;
-        for (qsizetype i = 0; i < length; ++i) o[i] = from[raw[i] ^ 0x80u];
-    }
 }
 
 std::vector<QByteArray> splitLines(const QByteArray& bytes) {

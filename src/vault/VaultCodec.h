@@ -1,7 +1,7 @@
 #pragma once
 
-#include "vault/Entry.h"
-#include "vault/PackedEntry.h"
+#include "entry/Entry.h"
+#include "entry/PackedEntry.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -19,18 +19,6 @@ inline constexpr char kFieldSeparator[] = "|||";
 
 // Inverts the highest bit of every byte: its own inverse (128 <-> 0 included).
 QByteArray ScrambleText(QByteArray text);
-
-// Windows-1252 <-> Unicode. Every byte decodes to one character and back.
-QString decodeAnsi(const QByteArray& bytes);
-// nullopt when the text holds a character the code page cannot represent.
-std::optional<QByteArray> encodeAnsi(const QString& text);
-
-// The code page without the scramble, for text kept in memory as the vault's
-// bytes. toCodePage writes one byte per character at out and answers false,
-// with out partly written, when a character has no byte.
-bool toCodePage(QStringView text, char* out);
-// Writes bytes.size() characters at out.
-void fromCodePage(QByteArrayView bytes, QChar* out);
 
 // Splits raw file bytes into lines: a CR ends a line and an LF right after it
 // is dropped; a lone LF stays part of the line; the last line may lack its end.

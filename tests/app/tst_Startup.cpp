@@ -4,8 +4,8 @@
 #include "support/Vaults.h"
 #include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
-#include "ui/widgets/StatusBar.h"
-#include "ui/widgets/Twips.h"
+#include "forms/StatusBar.h"
+#include "forms/Twips.h"
 
 #include <QAction>
 #include <QLabel>

@@ -4,8 +4,8 @@
 #include "support/Unlocked.h"
 #include "ui/about/frmAbout.h"
 #include "ui/editor/frmAdd.h"
-#include "ui/widgets/ClickLabel.h"
-#include "ui/widgets/Twips.h"
+#include "forms/ClickLabel.h"
+#include "forms/Twips.h"
 
 #include <QAction>
 #include <QGroupBox>

@@ -7,8 +7,8 @@
 #include "ui/main/Form1.h"
 #include "ui/editor/frmAdd.h"
 #include "ui/password/frmPass.h"
-#include "ui/widgets/PictureButton.h"
-#include "ui/widgets/StatusBar.h"
+#include "forms/PictureButton.h"
+#include "forms/StatusBar.h"
 
 #include <QLineEdit>
 

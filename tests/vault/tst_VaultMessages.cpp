@@ -4,7 +4,7 @@
 #include "support/Vaults.h"
 #include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
-#include "ui/widgets/StatusBar.h"
+#include "forms/StatusBar.h"
 #include "vault/VaultFile.h"
 #include "vault/modGlobals.h"
 

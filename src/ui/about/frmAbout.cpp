@@ -4,8 +4,8 @@
 #include "app/WebsiteWindow.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
-#include "ui/widgets/ClickLabel.h"
-#include "ui/widgets/Twips.h"
+#include "forms/ClickLabel.h"
+#include "forms/Twips.h"
 
 #include <QPixmap>
 

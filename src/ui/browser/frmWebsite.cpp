@@ -4,9 +4,9 @@
 #include "app/LoadIdentity.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
-#include "ui/widgets/PictureButton.h"
-#include "ui/widgets/StatusBar.h"
-#include "ui/widgets/Twips.h"
+#include "forms/PictureButton.h"
+#include "forms/StatusBar.h"
+#include "forms/Twips.h"
 #include "util/modOnTop.h"
 
 #include <QGroupBox>

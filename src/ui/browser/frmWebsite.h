@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Forms.h"
+#include "forms/Form.h"
 
 #include <array>
 

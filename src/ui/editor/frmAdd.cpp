@@ -6,8 +6,8 @@
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
 #include "ui/main/Form1.h"
-#include "ui/widgets/PictureButton.h"
-#include "ui/widgets/Twips.h"
+#include "forms/PictureButton.h"
+#include "forms/Twips.h"
 #include "vault/VaultCodec.h"
 #include "vault/modGlobals.h"
 

@@ -4,7 +4,7 @@
 #include "platform/FileSync.h"
 #include "skin/modSkin.h"
 #include "ui/help/RtfReader.h"
-#include "ui/widgets/Twips.h"
+#include "forms/Twips.h"
 #include "util/modOnTop.h"
 #include "util/xfileExists.h"
 

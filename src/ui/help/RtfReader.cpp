@@ -1,6 +1,6 @@
 #include "ui/help/RtfReader.h"
 
-#include "ui/widgets/Twips.h"
+#include "forms/Twips.h"
 
 #include <QBuffer>
 #include <QColor>

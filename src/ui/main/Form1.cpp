@@ -10,9 +10,9 @@
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
 #include "skin/modSkin.h"
-#include "ui/widgets/PictureButton.h"
-#include "ui/widgets/StatusBar.h"
-#include "ui/widgets/Twips.h"
+#include "forms/PictureButton.h"
+#include "forms/StatusBar.h"
+#include "forms/Twips.h"
 #include "vault/modGlobals.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
 #include "ui/main/Form1.h"
-#include "ui/widgets/Twips.h"
+#include "forms/Twips.h"
 #include "util/modOnTop.h"
 #include "vault/VaultCodec.h"
 #include "vault/modGlobals.h"

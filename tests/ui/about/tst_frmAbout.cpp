@@ -1,8 +1,8 @@
 #include "skin/SkinLabel.h"
 #include "support/Unlocked.h"
 #include "ui/about/frmAbout.h"
-#include "ui/widgets/ClickLabel.h"
-#include "ui/widgets/Twips.h"
+#include "forms/ClickLabel.h"
+#include "forms/Twips.h"
 
 #include <QAction>
 #include <QLabel>

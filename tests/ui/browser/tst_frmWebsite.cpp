@@ -6,9 +6,9 @@
 #include "support/TestApp.h"
 #include "ui/browser/WebsiteSession.h"
 #include "ui/browser/frmWebsite.h"
-#include "ui/widgets/StatusBar.h"
-#include "ui/widgets/PictureButton.h"
-#include "ui/widgets/Twips.h"
+#include "forms/StatusBar.h"
+#include "forms/PictureButton.h"
+#include "forms/Twips.h"
 
 #include <QFile>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 #include "support/Unlocked.h"
 #include "ui/editor/frmAdd.h"
-#include "ui/widgets/PictureButton.h"
-#include "ui/widgets/Twips.h"
+#include "forms/PictureButton.h"
+#include "forms/Twips.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #include "support/Unlocked.h"
 #include "ui/help/Form8.h"
-#include "ui/widgets/Twips.h"
+#include "forms/Twips.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,9 +2,9 @@
 #include "listview/ListView.h"
 #include "support/TestApp.h"
 #include "ui/main/Form1.h"
-#include "ui/widgets/PictureButton.h"
-#include "ui/widgets/StatusBar.h"
-#include "ui/widgets/Twips.h"
+#include "forms/PictureButton.h"
+#include "forms/StatusBar.h"
+#include "forms/Twips.h"
 
 #include <QAction>
 #include <QHeaderView>

@@ -5,8 +5,8 @@
 #include "support/Vaults.h"
 #include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
-#include "ui/widgets/StatusBar.h"
-#include "ui/widgets/Twips.h"
+#include "forms/StatusBar.h"
+#include "forms/Twips.h"
 #include "util/modOnTop.h"
 
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "ui/widgets/Twips.h"
+#include "forms/Twips.h"
 
 #include <QVariant>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "ui/widgets/PictureButton.h"
+#include "forms/PictureButton.h"
 
 #include <QIcon>
 

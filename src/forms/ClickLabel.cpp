@@ -1,4 +1,4 @@
-#include "ui/widgets/ClickLabel.h"
+#include "forms/ClickLabel.h"
 
 #include <QMouseEvent>
 

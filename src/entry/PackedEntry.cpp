@@ -1,6 +1,6 @@
-#include "vault/PackedEntry.h"
+#include "entry/PackedEntry.h"
 
-#include "vault/VaultCodec.h"
+#include "text/CodePage.h"
 
 #include <cstring>
 
@@ -12,7 +12,7 @@ PackedEntry::PackedEntry(const QString& username, const QString& password, const
     char* out = data_.get();
     bool storable = true;
     for (const QString* f : {&username, &password, &location}) {
-        storable = VaultCodec::toCodePage(*f, out);
+        storable = CodePage::toBytes(*f, out);
         if (!storable) break;
         out += f->size();
     }
@@ -59,7 +59,7 @@ void PackedEntry::copyField(int i, QChar* out) const {
     if (wide_) {
         std::memcpy(out, data_.get() + begin(i) * 2, static_cast<size_t>(n) * 2);
     } else {
-        VaultCodec::fromCodePage(codePageField(i), out);
+        CodePage::toChars(codePageField(i), out);
     }
 }
 

@@ -1,6 +1,6 @@
-#include "ui/widgets/StatusBar.h"
+#include "forms/StatusBar.h"
 
-#include "ui/widgets/Twips.h"
+#include "forms/Twips.h"
 
 #include <QLabel>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vault/Entry.h"
+#include "entry/Entry.h"
 
 #include <QByteArrayView>
 #include <QString>

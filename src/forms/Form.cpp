@@ -1,7 +1,7 @@
-#include "platform/Forms.h"
+#include "forms/Form.h"
 
 #include "app/App.h"
-#include "ui/widgets/Twips.h"
+#include "forms/Twips.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -54,48 +54,4 @@ void Form::showEvent(QShowEvent* event) {
         frame.moveCenter(area.center());
         move(frame.topLeft());
     }
-}
-
-Forms::~Forms() {
-    for (const QPointer<Form>& f : dying_) delete f.data();
-    for (const QPointer<Form>& f : loaded_) delete f.data();
-}
-
-void Forms::unload(Form* form) {
-    if (!form) return;
-    const QMetaObject* key = form->metaObject();
-    if (loaded_.value(key) != form) return;
-    // Out of the registry first, so the window counts as unloaded while its
-    // own unload handler runs and a second unload does nothing.
-    loaded_.remove(key);
-    form->Form_Unload();
-    form->hide();
-    emit form->unloaded();
-    dying_.removeAll(nullptr);
-    dying_.push_back(form);
-    form->deleteLater();
-}
-
-void Forms::showForm(Form* form) {
-    form->show();
-    bringToFront(form);
-}
-
-void Forms::hide(Form* form) {
-    if (form) form->hide();
-}
-
-void Forms::bringToFront(Form* form) {
-    if (!form) return;
-    form->raise();
-    form->activateWindow();
-}
-
-void Forms::doEvents() { QCoreApplication::processEvents(); }
-
-QList<Form*> Forms::loadedForms() const {
-    QList<Form*> list;
-    for (const QPointer<Form>& f : loaded_)
-        if (f) list.push_back(f.data());
-    return list;
 }
