@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFormat>
 #include <QTextFragment>
 #include <QUrl>
 
@@ -36,6 +37,7 @@ bool hasStructureChars(const QString& text) {
 }
 
 void checkFragments(const QTextDocument& doc) {
+    qint64 pictureBytes = 0;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
@@ -48,8 +50,28 @@ void checkFragments(const QTextDocument& doc) {
             const QImage image = doc.resource(QTextDocument::ImageResource, name).value<QImage>();
             check(!image.isNull(), "a picture without its image");
             check(qint64(image.width()) * image.height() <= 4096LL * 4096, "a picture past the size limit");
+            pictureBytes += image.sizeInBytes();
         }
     }
+    check(pictureBytes <= RtfReader::kMaxPictureBytes, "pictures past the document's limit");
+}
+
+// Pictures and table cells have a format each of their own.
+qsizetype textFormats(const QTextDocument& doc) {
+    qsizetype n = 0;
+    for (const QTextFormat& f : doc.allFormats())
+        n += f.isCharFormat() && !f.isImageFormat() && !f.isTableCellFormat();
+    return n;
+}
+
+// However many the file asks for, beside the ones every document has.
+void checkFormats(const QTextDocument& doc) {
+    static const qsizetype own = [] {
+        QTextDocument empty;
+        RtfReader::readRtf("{\\rtf1 x}", &empty);
+        return textFormats(empty);
+    }();
+    check(textFormats(doc) <= RtfReader::kMaxCharFormats + own, "more character formats than the limit");
 }
 
 }  // namespace
@@ -72,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     check(doc.characterCount() <= 2 * qsizetype(size) + 2, "a document far larger than its file");
     checkFragments(doc);
+    checkFormats(doc);
 
     // Nothing of one reading may leak into the next.
     const QString first = doc.toPlainText();

@@ -86,7 +86,18 @@ void Form8::Check1_Click() {
                                    QString::number(toValue(Check1->checkState())));
 }
 
-void Form8::rtf1_LinkClick(const QUrl& url) { app().platform.opener->open(url.toString()); }
+// Help.rtf lies where anyone can replace it, so only web and mail addresses go to the desktop; "#name"
+// scrolls to a bookmark of the help itself, and files, scripts and other programs' schemes do nothing.
+void Form8::rtf1_LinkClick(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    if (scheme.isEmpty() && url.path().isEmpty() && url.hasFragment()) {
+        rtf1->scrollToAnchor(url.fragment());
+        return;
+    }
+    const bool web = (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
+    const bool mail = scheme == u"mailto" && !url.path().isEmpty();
+    if (web || mail) app().platform.opener->open(url.toString());
+}
 
 void ShowHelpWindow(App& app) {
     Forms& forms = app.forms;

@@ -4,8 +4,10 @@
 
 #include <QBuffer>
 #include <QColor>
+#include <QHash>
 #include <QImage>
 #include <QImageReader>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -35,6 +37,8 @@ constexpr size_t kMaxColours = 4096;
 constexpr size_t kMaxFields = 65536;
 constexpr qsizetype kMaxFieldCode = 4096;
 constexpr qsizetype kMaxName = 256;
+constexpr int kMaxAnchorsAtOnePlace = 16;
+constexpr size_t kMaxTableFormats = 256;  // distinct ones per document, as for text and paragraphs
 constexpr size_t kMaxStyles = 1024;
 constexpr size_t kMaxStyleWords = 64;
 constexpr int kMaxStyleChain = 8;
@@ -42,7 +46,6 @@ constexpr int kMaxUc = 255;
 constexpr size_t kMaxDecoders = 16;
 constexpr int kMaxImageSide = 16384;
 constexpr qint64 kMaxImagePixels = 4096LL * 4096;
-constexpr qint64 kMaxDocumentPixels = 4 * kMaxImagePixels;
 constexpr double kMaxShownSide = 8000;  // pixels
 constexpr double kMinColumnWidth = 8;  // pixels
 constexpr double kMaxColumnWidth = 2000;
@@ -188,7 +191,7 @@ QString fromCodePoint(char32_t c) {
 enum class Kw : quint8 {
     // destinations
     FontTable, ColourTable, StyleSheet, Picture, Field, FieldCode, FieldResult, Shape, ShapeInstructions,
-    ShapeText, ShapeProperty, ShapeName, ShapeValue, UnicodePair, SkipDestination, KeepDestination,
+    ShapeText, ShapeProperty, ShapeName, ShapeValue, UnicodePair, Bookmark, SkipDestination, KeepDestination,
     // document, tables of fonts, colours and styles, pictures and shapes
     CodePage, AnsiCodePage, DefaultFont, DefaultTab, UnicodeSkip, Unicode, FontCharset, FontCodePage, Red,
     Green, Blue, Style, CharStyle, OtherStyle, BasedOn, Blip, PicWidthGoal, PicHeightGoal, PicScaleX,
@@ -217,7 +220,7 @@ void addSkipped(WordTable& t) {
          {"info", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
           "footnote", "themedata", "colorschememapping", "datastore", "latentstyles", "generator", "xmlnstbl",
           "listtable", "listoverridetable", "rsidtbl", "revtbl", "filetbl", "pgdsctbl", "xe", "tc",
-          "bkmkstart", "bkmkend", "annotation", "atnid", "atnauthor", "atndate", "atnref", "atnicn",
+          "bkmkend", "annotation", "atnid", "atnauthor", "atndate", "atnref", "atnicn",
           "atrfstart", "atrfend", "atnparent", "pn", "pnseclvl", "nonshppict", "shprslt", "objdata",
           "objclass", "objname", "mmathPr", "fchars", "lchars", "private", "docvar", "template", "userprops",
           "nesttableprops", "nonesttables", "listpicture", "ftnsep", "ftnsepc", "ftncn", "aftnsep",
@@ -264,6 +267,7 @@ WordTable makeWords() {
         {"fldrslt", {Kw::FieldResult}}, {"shp", {Kw::Shape}}, {"shpgrp", {Kw::Shape}},
         {"shpinst", {Kw::ShapeInstructions}}, {"shptxt", {Kw::ShapeText}}, {"sp", {Kw::ShapeProperty}},
         {"sn", {Kw::ShapeName}}, {"sv", {Kw::ShapeValue}}, {"upr", {Kw::UnicodePair}},
+        {"bkmkstart", {Kw::Bookmark}},
         {"ansi", {Kw::CodePage, kAnsiCodePage}}, {"mac", {Kw::CodePage, 10000}}, {"pc", {Kw::CodePage, 437}},
         {"pca", {Kw::CodePage, 850}}, {"ansicpg", {Kw::AnsiCodePage}}, {"deff", {Kw::DefaultFont}},
         {"uc", {Kw::UnicodeSkip}}, {"u", {Kw::Unicode}}, {"fcharset", {Kw::FontCharset}},
@@ -319,6 +323,7 @@ enum class Dest : quint8 {
     Shape,         // \shpinst: only its properties count
     ShapeName,     // \sn
     ShapePicture,  // the \sv of a shape's picture property
+    Bookmark,      // the name of a bookmark that starts here
 };
 
 struct CharProps {
@@ -367,7 +372,8 @@ struct State {
 // Text that shares one character format.
 struct RunKey {
     CharProps chr;
-    int link = -1;
+    int link = -1;     // the link target's number in the reader's names
+    int anchors = -1;  // the bookmarks that start here
     bool operator==(const RunKey&) const = default;
 };
 
@@ -388,12 +394,19 @@ struct Cell {
 
 struct Row {
     std::vector<Cell> cells;
+    // cppcheck-suppress unusedStructMember ; read through rows_ for the table's format
     std::vector<int> cellx;
 };
 
+// A table's format: its column count and the first row's cell edges.
+struct TableKey {
+    qsizetype columns = 0;
+    std::vector<int> cellx;
+    bool operator==(const TableKey&) const = default;
+};
+
 struct Font {
-    // cppcheck-suppress unusedStructMember ; read through the font table's iterators
-    QString name;
+    int family = -1;  // the name, by number
     int charset = 0;
     int codePage = 0;
 };
@@ -414,7 +427,7 @@ using StyleMap = std::unordered_map<int, Style>;
 
 struct Field {
     QString code;
-    QString href;
+    int target = -1;  // a hyperlink's target, by number
     bool resolved = false;
 };
 
@@ -536,17 +549,17 @@ void setDefaultTab(QTextDocument* doc, int twips) {
     doc->setDefaultTextOption(option);
 }
 
-QTextTableFormat tableFormat(const Row& first, qsizetype columns) {
+QTextTableFormat tableFormat(const TableKey& key) {
     QTextTableFormat f;
     f.setBorder(1);
     f.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
     f.setBorderCollapse(true);
     f.setCellSpacing(0);
     f.setCellPadding(4);
-    if (qsizetype(first.cellx.size()) != columns) return f;
+    if (qsizetype(key.cellx.size()) != key.columns) return f;
     QList<QTextLength> widths;
     int left = 0;
-    for (const int right : first.cellx) {
+    for (const int right : key.cellx) {
         if (right <= left) return f;
         const double width = std::clamp(toPixels(right - left), kMinColumnWidth, kMaxColumnWidth);
         widths.append(QTextLength(QTextLength::FixedLength, width));
@@ -555,6 +568,72 @@ QTextTableFormat tableFormat(const Row& first, qsizetype columns) {
     f.setColumnWidthConstraints(widths);
     return f;
 }
+
+// ---- formats ----
+
+// Texts by number, each distinct one once.
+class Names {
+public:
+    int id(const QString& text) {
+        const auto it = ids_.constFind(text);
+        if (it != ids_.cend()) return *it;
+        texts_.push_back(text);
+        return *ids_.insert(text, int(texts_.size()) - 1);
+    }
+    const QString& text(int id) const { return texts_[size_t(id)]; }
+
+private:
+    QHash<QString, int> ids_;
+    std::vector<QString> texts_;
+};
+
+size_t qHash(const CharProps& c, size_t seed = 0) {
+    return qHashMulti(seed, c.font, c.halfPoints, c.foreground, c.background, c.underline, c.valign, c.caps,
+                      c.bold, c.italic, c.strike, c.hidden);
+}
+
+size_t qHash(const RunKey& k, size_t seed = 0) { return qHashMulti(seed, k.chr, k.link, k.anchors); }
+
+size_t qHash(const TableKey& k, size_t seed = 0) {
+    return qHashMulti(seed, k.columns, qHashRange(k.cellx.begin(), k.cellx.end()));
+}
+
+size_t qHash(const ParaProps& p, size_t seed = 0) {
+    seed = qHashMulti(seed, p.align, p.left, p.right, p.first, p.before, p.after, p.lineSpacing, p.lineMultiple,
+                      p.inTable, p.tabKind, p.tabCount);
+    for (int i = 0; i < p.tabCount; ++i) seed = qHashMulti(seed, p.tabs[size_t(i)].twips, p.tabs[size_t(i)].kind);
+    return seed;
+}
+
+// QTextDocument files formats under a hash in which font families, colour pairs with equal sums and tab
+// stops collide, and compares each format it is given with every one it collides with: making a format
+// per run is quadratic on a file built for it. So each distinct format is made once, carries a random tag
+// that spreads it over that hash, and a document makes only so many.
+template <class Key, class Format>
+class FormatCache {
+public:
+    explicit FormatCache(size_t limit) : limit_(limit) {}
+
+    bool full() const { return made_.size() >= limit_; }
+
+    const Format* find(const Key& key) const {
+        const auto it = made_.find(key);
+        return it == made_.end() ? nullptr : &it->second;
+    }
+
+    const Format& add(const Key& key, Format format) {
+        format.setProperty(kTagProperty, int(QRandomGenerator::global()->generate()));
+        return made_.insert_or_assign(key, std::move(format)).first->second;
+    }
+
+private:
+    static constexpr int kTagProperty = QTextFormat::UserProperty;
+    struct Hash {
+        size_t operator()(const Key& key) const { return qHash(key); }
+    };
+    std::unordered_map<Key, Format, Hash> made_;
+    size_t limit_;
+};
 
 // ---- the reader ----
 
@@ -722,6 +801,9 @@ private:
             case Dest::Picture:
                 if (parent != Dest::Picture) endPicture();
                 break;
+            case Dest::Bookmark:
+                if (parent == Dest::Text) startBookmark();
+                break;
             default: break;
         }
     }
@@ -732,6 +814,8 @@ private:
         State& s = top();
         if (s.dest == Dest::Skip) return;
         if (s.dest == Dest::Upr) {
+            // The star of {\*\ud ...} is used up here, or it would skip the text it marks.
+            s.starred = false;
             if (name == "ud") s.dest = s.uprOuter;
             return;
         }
@@ -816,6 +900,10 @@ private:
                 s.uprOuter = d;
                 s.dest = Dest::Upr;
                 break;
+            case Kw::Bookmark:
+                s.dest = text ? Dest::Bookmark : Dest::Skip;
+                bookmark_.clear();
+                break;
             case Kw::SkipDestination: s.dest = Dest::Skip; break;
             default: break;
         }
@@ -856,6 +944,7 @@ private:
                 break;
             case Dest::Picture: addHex(bytes); break;
             case Dest::ShapeName: appendCapped(shapeName_, decode1252(bytes), kMaxName); break;
+            case Dest::Bookmark: appendCapped(bookmark_, decoders_.decode(bytes, docCodePage_), kMaxName); break;
             default: break;
         }
     }
@@ -869,6 +958,7 @@ private:
             case Dest::FontTable: fontText(text); break;
             case Dest::FieldCode: appendCapped(fields_[size_t(s.field)].code, text, kMaxFieldCode); break;
             case Dest::ShapeName: appendCapped(shapeName_, text, kMaxName); break;
+            case Dest::Bookmark: appendCapped(bookmark_, text, kMaxName); break;
             default: break;
         }
     }
@@ -991,8 +1081,7 @@ private:
         const QString name = fontName_.trimmed();
         fontName_.clear();
         if (fontEntry_ < 0 || name.isEmpty()) return;
-        fonts_[fontEntry_].name = name;
-        cachedKey_.reset();  // a late table changes formats already made
+        fonts_[fontEntry_].family = families_.id(name);
     }
 
     int codePageFor(int font) const {
@@ -1018,7 +1107,6 @@ private:
         if (colours_.size() < kMaxColours) {
             // An entry without components is the automatic colour.
             colours_.push_back(colourSet_ ? std::make_optional(QColor(red_, green_, blue_)) : std::nullopt);
-            cachedKey_.reset();
         }
         resetColour();
     }
@@ -1097,10 +1185,17 @@ private:
         if (s.field < 0) return;
         Field& f = fields_[size_t(s.field)];
         if (!f.resolved) {
-            f.href = hyperlinkTarget(f.code);
+            const QString href = hyperlinkTarget(f.code);
+            if (!href.isEmpty()) f.target = links_.id(href);
             f.resolved = true;
         }
-        if (!f.href.isEmpty()) s.link = s.field;
+        if (f.target >= 0) s.link = f.target;
+    }
+
+    // A link to "#name" scrolls to the text after the bookmark of that name.
+    void startBookmark() {
+        const QString name = std::exchange(bookmark_, {}).trimmed();
+        if (!name.isEmpty() && nextAnchors_.size() < kMaxAnchorsAtOnePlace) nextAnchors_.append(name);
     }
 
     // ---- pictures ----
@@ -1159,9 +1254,12 @@ private:
         const QSize size = reader.size();
         if (size.isEmpty() || size.width() > kMaxImageSide || size.height() > kMaxImageSide) return {};
         const qint64 pixels = qint64(size.width()) * size.height();
-        if (pixels > kMaxImagePixels || pixels > pixelBudget_) return {};
+        // Four bytes a pixel, or more for the deeper pixels of 16-bit PNGs.
+        const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
+        const qint64 bytes = pixels * std::max(4, depth / 8);
+        if (pixels > kMaxImagePixels || bytes > pictureBytes_) return {};
         // Charged even when decoding fails late, since the work is done by then.
-        pixelBudget_ -= pixels;
+        pictureBytes_ -= bytes;
         return reader.read();
     }
 
@@ -1184,7 +1282,7 @@ private:
         if (image.isNull()) return;
         const QString name = QStringLiteral("rtf-picture:%1").arg(++pictures_);
         doc_->addResource(QTextDocument::ImageResource, QUrl(name), image);
-        const RunKey key = runKey();
+        const RunKey key = takeRunKey();
         QTextImageFormat format;
         format.merge(charFormat(key));
         format.setName(name);
@@ -1197,11 +1295,22 @@ private:
 
     // ---- paragraphs ----
 
-    RunKey runKey() const { return {top().chr, top().link}; }
+    // Bookmarks waiting for text start with this run.
+    RunKey takeRunKey() {
+        RunKey key{top().chr, top().link};
+        if (!nextAnchors_.isEmpty()) key.anchors = anchors_.id(std::exchange(nextAnchors_, {}).join(u'\n'));
+        return key;
+    }
 
     void addBytes(QByteArrayView bytes) {
         if (top().chr.hidden) return;
-        const RunKey key = runKey();
+        RunKey key = takeRunKey();
+        // A bookmark's run goes on with the bytes after it, so a character of several \'hh stays whole.
+        if (!pendingBytes_.isEmpty() && key.anchors < 0) {
+            RunKey same = key;
+            same.anchors = pendingKey_.anchors;
+            if (same == pendingKey_) key = same;
+        }
         const int codePage = codePageFor(key.chr.font);
         if (!pendingBytes_.isEmpty() && (!(key == pendingKey_) || codePage != pendingCodePage_)) flushBytes();
         pendingKey_ = key;
@@ -1219,7 +1328,7 @@ private:
     void addText(const QString& text) {
         if (top().chr.hidden) return;
         flushBytes();
-        appendRun(runKey(), text);
+        appendRun(takeRunKey(), text);
     }
 
     void appendRun(const RunKey& key, const QString& text) {
@@ -1266,17 +1375,67 @@ private:
         }
     }
 
-    // Paragraphs mostly repeat their neighbour's properties; equal formats then share their data.
-    QTextBlockFormat blockFormatFor(const ParaProps& p) {
-        if (!cachedPara_ || !(*cachedPara_ == p)) {
-            cachedPara_ = p;
-            cachedBlockFormat_ = blockFormat(p);
-        }
-        return cachedBlockFormat_;
+    // Past the limit, the nearest format made already: without tab stops, or the plain one.
+    QTextBlockFormat blockFormatFor(const ParaProps& props) {
+        ParaProps p = props;
+        p.inTable = false;
+        p.tabKind = QTextOption::LeftTab;
+        if (const QTextBlockFormat* f = blockFormats_.find(p)) return *f;
+        if (!blockFormats_.full()) return blockFormats_.add(p, blockFormat(p));
+        p.tabCount = 0;
+        p.tabs = {};
+        if (const QTextBlockFormat* f = blockFormats_.find(p)) return *f;
+        p = ParaProps{};
+        if (const QTextBlockFormat* f = blockFormats_.find(p)) return *f;
+        return blockFormats_.add(p, blockFormat(p));
     }
 
-    QTextCharFormat charFormat(const RunKey& key) {
-        if (cachedKey_ && *cachedKey_ == key) return cachedFormat_;
+    // A run's format by what it holds: the font's name and the colours rather than their table entries.
+    RunKey formatKey(const RunKey& run) const {
+        RunKey key = run;
+        key.chr.font = familyOf(run.chr.font);
+        key.chr.foreground = rgbOf(run.chr.foreground);
+        key.chr.background = rgbOf(run.chr.background);
+        key.chr.hidden = false;
+        return key;
+    }
+
+    int familyOf(int font) const {
+        const auto it = fonts_.find(font);
+        return it == fonts_.end() ? -1 : it->second.family;
+    }
+
+    int rgbOf(int colour) const {
+        const auto c = colourAt(colour);
+        return c ? int(c->rgb() & 0xFFFFFF) : -1;
+    }
+
+    // Past the limit, the nearest format made already, giving up in turn the background, the font, the
+    // size, the colour, the style and the link; the plain format is made whatever the count.
+    QTextCharFormat charFormat(const RunKey& run) {
+        RunKey key = formatKey(run);
+        if (const QTextCharFormat* f = charFormats_.find(key)) return *f;
+        if (!charFormats_.full()) return charFormats_.add(key, makeCharFormat(key));
+        const int defaultFamily = familyOf(defaultFont_);
+        for (int step = 0; step < 6; ++step) {
+            CharProps& c = key.chr;
+            switch (step) {
+                case 0: c.background = -1; break;
+                case 1: c.font = defaultFamily; break;
+                case 2: c.halfPoints = kDefaultHalfPoints; break;
+                case 3: c.foreground = -1; break;
+                case 4:
+                    c = CharProps{};
+                    c.font = defaultFamily;
+                    break;
+                default: key = RunKey{}; break;
+            }
+            if (const QTextCharFormat* f = charFormats_.find(key)) return *f;
+        }
+        return charFormats_.add(key, makeCharFormat(key));
+    }
+
+    QTextCharFormat makeCharFormat(const RunKey& key) const {
         const CharProps& c = key.chr;
         QTextCharFormat f;
         if (c.bold) f.setFontWeight(QFont::Bold);
@@ -1288,18 +1447,19 @@ private:
             f.setVerticalAlignment(QTextCharFormat::VerticalAlignment(c.valign));
         if (c.caps != QFont::MixedCase) f.setFontCapitalization(QFont::Capitalization(c.caps));
         f.setFontPointSize(c.halfPoints / 2.0);
-        if (const auto it = fonts_.find(c.font); it != fonts_.end() && !it->second.name.isEmpty())
-            f.setFontFamilies(QStringList{it->second.name});
-        if (const auto colour = colourAt(c.foreground)) f.setForeground(*colour);
-        if (const auto colour = colourAt(c.background)) f.setBackground(*colour);
+        if (c.font >= 0) f.setFontFamilies(QStringList{families_.text(c.font)});
+        if (c.foreground >= 0) f.setForeground(QColor(QRgb(c.foreground)));
+        if (c.background >= 0) f.setBackground(QColor(QRgb(c.background)));
+        if (key.anchors >= 0) {
+            f.setAnchor(true);
+            f.setAnchorNames(anchors_.text(key.anchors).split(u'\n'));
+        }
         if (key.link >= 0) {
             f.setAnchor(true);
-            f.setAnchorHref(fields_[size_t(key.link)].href);
+            f.setAnchorHref(links_.text(key.link));
             f.setForeground(QColor(Qt::blue));
             f.setUnderlineStyle(QTextCharFormat::SingleUnderline);
         }
-        cachedKey_ = key;
-        cachedFormat_ = f;
         return f;
     }
 
@@ -1354,11 +1514,21 @@ private:
         return std::clamp(budget / qsizetype(rows_.size()), qsizetype(1), widest);
     }
 
+    // Past the limit, tables keep their columns but not their widths.
+    QTextTableFormat tableFormatFor(qsizetype columns) {
+        TableKey key{columns, rows_.front().cellx};
+        if (const QTextTableFormat* f = tableFormats_.find(key)) return *f;
+        if (!tableFormats_.full()) return tableFormats_.add(key, tableFormat(key));
+        key.cellx.clear();
+        if (const QTextTableFormat* f = tableFormats_.find(key)) return *f;
+        return tableFormats_.add(key, tableFormat(key));  // one per column count at most
+    }
+
     void writeTable() {
         if (rows_.empty()) return;
         const qsizetype columns = tableColumns();
         const int rows = int(rows_.size());
-        QTextTable* table = cursor_.insertTable(rows, int(columns), tableFormat(rows_.front(), columns));
+        QTextTable* table = cursor_.insertTable(rows, int(columns), tableFormatFor(columns));
         for (size_t r = 0; r < rows_.size(); ++r) {
             for (size_t c = 0; c < rows_[r].cells.size(); ++c) {
                 // Cells past the grid's last column add their paragraphs to it.
@@ -1396,6 +1566,7 @@ private:
     Decoders decoders_;
 
     std::unordered_map<int, Font> fonts_;
+    Names families_;
     int fontEntry_ = -1;
     QString fontName_;
 
@@ -1410,11 +1581,15 @@ private:
     Style style_;
 
     std::vector<Field> fields_;
+    Names links_;
+    Names anchors_;             // the names of the bookmarks at one place, a line each
+    QStringList nextAnchors_;   // bookmarks that start at the next text
+    QString bookmark_;
 
     Picture picture_;
     ShapeBox shape_;
     QString shapeName_;
-    qint64 pixelBudget_ = kMaxDocumentPixels;
+    qint64 pictureBytes_ = kMaxPictureBytes;  // left for decoding
     int pictures_ = 0;
 
     std::vector<Item> para_;
@@ -1422,10 +1597,9 @@ private:
     RunKey pendingKey_;
     int pendingCodePage_ = kAnsiCodePage;
     bool needBlock_ = false;
-    std::optional<ParaProps> cachedPara_;
-    QTextBlockFormat cachedBlockFormat_;
-    std::optional<RunKey> cachedKey_;
-    QTextCharFormat cachedFormat_;
+    FormatCache<RunKey, QTextCharFormat> charFormats_{size_t(kMaxCharFormats)};
+    FormatCache<ParaProps, QTextBlockFormat> blockFormats_{size_t(kMaxParagraphFormats)};
+    FormatCache<TableKey, QTextTableFormat> tableFormats_{kMaxTableFormats};
 
     bool tableActive_ = false;
     bool needNewRow_ = true;

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -149,10 +150,46 @@ private slots:
         QCOMPARE(t.fakes.messageBox->shown.size(), 0);
     }
 
-    void linksGoToTheDesktopOpener() {
+    void onlyWebAndMailLinksGoToTheDesktop_data() {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("opened");  // empty: nothing
+        QTest::newRow("https") << "https://example.test/page" << "https://example.test/page";
+        QTest::newRow("http with a bookmark") << "http://example.test/p#s2" << "http://example.test/p#s2";
+        QTest::newRow("scheme in capitals") << "HTTPS://Example.test/" << "https://example.test/";
+        QTest::newRow("mailto") << "mailto:help@example.test" << "mailto:help@example.test";
+        QTest::newRow("http without a host") << "http:page.html" << "";
+        QTest::newRow("mailto without an address") << "mailto:" << "";
+        QTest::newRow("file") << "file:///etc/passwd" << "";
+        QTest::newRow("javascript") << "javascript:alert(1)" << "";
+        QTest::newRow("relative path") << "other/page.html" << "";
+        QTest::newRow("parent folder") << "../data.enc" << "";
+        QTest::newRow("another program's scheme") << "tressik-vault:open" << "";
+        QTest::newRow("ftp") << "ftp://example.test/file" << "";
+        QTest::newRow("unknown bookmark") << "#nowhere" << "";
+    }
+    void onlyWebAndMailLinksGoToTheDesktop() {
+        QFETCH(QString, link);
+        QFETCH(QString, opened);
         Helped t(nullptr);
-        emit t.help()->rtf1->anchorClicked(QUrl("https://example.test/page"));
-        QCOMPARE(t.fakes.opener->opened, QStringList{"https://example.test/page"});
+        emit t.help()->rtf1->anchorClicked(QUrl(link));
+        QCOMPARE(t.fakes.opener->opened, opened.isEmpty() ? QStringList() : QStringList{opened});
+        QCOMPARE(t.help()->rtf1->verticalScrollBar()->value(), 0);
+    }
+
+    // "#name" scrolls the help to the bookmark of that name, far below the first screen.
+    void bookmarkLinksScrollTheHelp() {
+        Helped t(nullptr, false);
+        const QByteArray filler = QByteArray("filler text\\par ").repeated(300);
+        writeHelp(t.dir(), "{\\rtf1 top\\par " + filler + "{\\*\\bkmkstart usage}Usage\\par " + filler + "}");
+        t.main->mnuHelpItem_Click(0);
+        QTextBrowser* box = t.help()->rtf1;
+        QVERIFY(box->isVisible());
+        emit box->anchorClicked(QUrl("#usage"));
+        QVERIFY(t.fakes.opener->opened.isEmpty());
+        const QTextCursor usage = box->document()->find("Usage");
+        QVERIFY(!usage.isNull());
+        QTRY_VERIFY(box->viewport()->rect().contains(box->cursorRect(usage).center()));
+        QVERIFY(box->verticalScrollBar()->value() > 0);
     }
 
     void exitUnloadsIt() {

@@ -1,5 +1,7 @@
 #include "ui/help/RtfReader.h"
 
+#include "HostileRtf.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
@@ -112,6 +114,7 @@ QVariant property(const Formats& f, const QString& name) {
     if (name == u"topMargin") return f.block.topMargin();
     if (name == u"bottomMargin") return f.block.bottomMargin();
     if (name == u"tabs") return tabs(f.block);
+    if (name == u"anchors") return f.chr.anchorNames().join(u',');
     return {};
 }
 
@@ -181,6 +184,30 @@ QImage sample(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor(40, 120, 200));
     return image;
+}
+
+// A PNG of the given size and depth: 16 bits a channel decodes to 8 bytes a pixel.
+QByteArray png(int side, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(side, side, format);
+    image.fill(QColor(40, 120, 200));
+    return encoded(image, "PNG");
+}
+
+// The document's character and paragraph formats; pictures and table cells, which Qt makes one each of,
+// apart.
+struct FormatCount {
+    qsizetype chars = 0;
+    qsizetype blocks = 0;
+};
+
+FormatCount formatCount(const QTextDocument& doc) {
+    FormatCount n;
+    for (const QTextFormat& f : doc.allFormats()) {
+        if (f.isImageFormat() || f.isTableCellFormat()) continue;
+        if (f.isCharFormat()) ++n.chars;
+        if (f.isBlockFormat()) ++n.blocks;
+    }
+    return n;
 }
 
 QByteArray repeated(const QByteArray& piece, int times) {
@@ -481,6 +508,12 @@ private slots:
         QTest::newRow("binary as fallback") << QByteArray("{\\rtf1 \\u937\\bin2 xyz}") << "Ωz";
         QTest::newRow("hidden text") << QByteArray("{\\rtf1 a{\\v hidden}b\\v c\\v0 d}") << "abd";
         QTest::newRow("upr pair") << QByteArray("{\\rtf1 {\\upr{ansi}{\\*\\ud{uni}}}}") << "uni";
+        QTest::newRow("upr pair, ud without a group") << QByteArray("{\\rtf1 {\\upr{ansi}{\\*\\ud uni}}x}")
+                                                      << "unix";
+        QTest::newRow("bookmark names not shown")
+            << QByteArray("{\\rtf1 {\\*\\bkmkstart mark}a{\\*\\bkmkend mark}b}") << "ab";
+        QTest::newRow("bookmark before a character of several bytes")
+            << QByteArray("{\\rtf1\\ansicpg932 {\\*\\bkmkstart jp}\\'82\\'a0}") << "あ";
         QTest::newRow("list text") << QByteArray("{\\rtf1 {\\listtext \\bullet\\tab}item\\par}") << "•\titem";
         QTest::newRow("field result") << QByteArray("{\\rtf1 p{\\field{\\*\\fldinst PAGE}{\\fldrslt 7}}}")
                                       << "p7";
@@ -655,6 +688,19 @@ private slots:
         QTest::newRow("other field") << QByteArray("{\\rtf1{\\field{\\*\\fldinst DATE}{\\fldrslt one}}}")
                                      << "one"
                                      << "href" << QVariant(QString());
+        QTest::newRow("bookmark") << QByteArray("{\\rtf1 x\\par{\\*\\bkmkstart intro}one two\\par}") << "one"
+                                  << "anchors" << QVariant("intro");
+        QTest::newRow("bookmark at a character of several bytes")
+            << QByteArray("{\\rtf1\\ansicpg932 {\\*\\bkmkstart jp}\\'82\\'a0 one}") << "one" << "anchors"
+            << QVariant("jp");
+        QTest::newRow("two bookmarks at one place")
+            << QByteArray("{\\rtf1 {\\*\\bkmkstart a}{\\*\\bkmkstart b}one}") << "one" << "anchors"
+            << QVariant("a,b");
+        QTest::newRow("bookmark only where it starts")
+            << QByteArray("{\\rtf1 {\\*\\bkmkstart a}x \\b one}") << "one" << "anchors" << QVariant(QString());
+        QTest::newRow("bookmark waits for shown text")
+            << QByteArray("{\\rtf1 {\\*\\bkmkstart a}{\\v hidden}one}") << "one" << "anchors"
+            << QVariant("a");
     }
 
     void formatting() {
@@ -837,6 +883,40 @@ private slots:
         QVERIFY(!doc.isUndoAvailable());
     }
 
+    void picturesShareOneBudget_data() {
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<QSize>("shown");
+        const QByteArray big = "\\pngblip " + png(2048).toHex();  // 16 MB decoded
+        const QByteArray deep = "\\pngblip " + png(2048, QImage::Format_RGBA64).toHex();
+        const QByteArray dot = "\\pngblip\\picw99999\\pich99999\\picwgoal99999999\\pichgoal99999999 " +
+                               png(1).toHex();
+        QTest::newRow("the fifth of 16 MB each") << big << 5 << 4 << QSize(2048, 2048);
+        QTest::newRow("16-bit pixels count double") << deep << 3 << 2 << QSize(2048, 2048);
+        QTest::newRow("declared sizes cost nothing") << dot << 20 << 20 << QSize(8000, 8000);
+    }
+
+    // All pictures of a document decode to 64 MB at most; the ones past that are dropped, their text kept.
+    void picturesShareOneBudget() {
+        QFETCH(QByteArray, picture);
+        QFETCH(int, count);
+        QFETCH(int, kept);
+        QFETCH(QSize, shown);
+        QByteArray rtf = "{\\rtf1 ";
+        QString text;
+        for (int i = 0; i < count; ++i) {
+            rtf += "t" + QByteArray::number(i) + "{\\pict" + picture + "}";
+            text += "t" + QString::number(i);
+        }
+        QTextDocument doc;
+        QVERIFY(RtfReader::readRtf(rtf + "end}", &doc));
+        const std::vector<Picture> found = picturesIn(doc);
+        QCOMPARE(int(found.size()), kept);
+        QCOMPARE(found.back().shown, shown);
+        QCOMPARE(blockText(doc).remove(QChar::ObjectReplacementCharacter), text + "end");
+    }
+
     // ---- damaged and hostile input ----
 
     void robustness_data() {
@@ -893,6 +973,65 @@ private slots:
         QVERIFY(doc.characterCount() <= rtf.size());
         doc.setTextWidth(600);
         QVERIFY(doc.size().height() > 0);
+    }
+
+    void hostileFormats_data() {
+        QTest::addColumn<HostileRtf::Shape>("shape");
+        QTest::addColumn<bool>("pastTheLimit");  // more distinct formats than a document may make
+        using HostileRtf::Shape;
+        QTest::newRow("fonts") << Shape::Fonts << true;
+        QTest::newRow("colour pairs of equal sums") << Shape::ColourPairs << true;
+        QTest::newRow("sizes") << Shape::Sizes << false;
+        QTest::newRow("mixed") << Shape::Mixed << true;
+        QTest::newRow("tab stops") << Shape::TabStops << true;
+        QTest::newRow("table widths") << Shape::Tables << false;
+    }
+
+    // A run for each format the file can ask for: every word kept in order, and no more formats made than
+    // the limits allow (their speed is in the reader's benchmark).
+    void hostileFormats() {
+        QFETCH(HostileRtf::Shape, shape);
+        QFETCH(bool, pastTheLimit);
+        const HostileRtf::Document hostile = HostileRtf::make(shape, 400 * 1024);
+        QTextDocument doc;
+        QVERIFY(RtfReader::readRtf(hostile.rtf, &doc));
+        const QString difference = firstDifference(words(doc.toPlainText()), hostile.words);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+        QTextDocument empty;
+        QVERIFY(RtfReader::readRtf("{\\rtf1 x}", &empty));
+        const FormatCount own = formatCount(empty);  // what any document holds
+        const FormatCount n = formatCount(doc);
+        QVERIFY2(n.chars <= RtfReader::kMaxCharFormats + own.chars, qPrintable(QString::number(n.chars)));
+        QVERIFY2(n.blocks <= RtfReader::kMaxParagraphFormats + own.blocks, qPrintable(QString::number(n.blocks)));
+        if (pastTheLimit)
+            QVERIFY(n.chars >= RtfReader::kMaxCharFormats || n.blocks >= RtfReader::kMaxParagraphFormats);
+    }
+
+    // Past the limit a run takes the nearest format made already: it gives up its background and its font
+    // before its colour and its style.
+    void pastTheFormatLimit() {
+        QByteArray rtf = "{\\rtf1\\deff0{\\fonttbl";
+        for (int f = 0; f < 1200; ++f) rtf += "{\\f" + QByteArray::number(f) + " Font " + QByteArray::number(f) + ";}";
+        rtf += "}{\\colortbl;\\red200\\green0\\blue0;\\red0\\green0\\blue200;}";
+        rtf += "{\\cf1 red} {\\b bold} ";
+        for (int f = 1; f < 1100; ++f) rtf += "{\\f" + QByteArray::number(f) + "\\i w" + QByteArray::number(f) + "} ";
+        rtf += "{\\f1150\\cf1\\cb2 late} {\\f1160\\b later}\\par}";
+        QTextDocument doc;
+        QVERIFY(RtfReader::readRtf(rtf, &doc));
+        QVERIFY(blockText(doc).endsWith("w1099 late later"));
+        const auto within = formatsOf(doc, "w5");
+        QVERIFY(within);
+        QCOMPARE(::property(*within, "family"), QVariant("Font 5"));
+        const auto late = formatsOf(doc, "late");
+        QVERIFY(late);
+        QCOMPARE(::property(*late, "foreground"), QVariant(QColor(200, 0, 0)));
+        QCOMPARE(::property(*late, "background"), QVariant(QColor()));
+        QCOMPARE(::property(*late, "family"), QVariant("Font 0"));
+        const auto later = formatsOf(doc, "later");
+        QVERIFY(later);
+        QCOMPARE(::property(*later, "bold"), QVariant(true));
+        QCOMPARE(::property(*later, "family"), QVariant("Font 0"));
     }
 };
 
