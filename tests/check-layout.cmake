@@ -1,13 +1,17 @@
 # Which folder of src/ may include which: the seams to the desktop know no
 # window, the list and the utilities know no window or start-up code, and the
-# entry record belongs to neither the list nor the vault.
+# entry record belongs to neither the list nor the vault, and of the vault only
+# the routines that open and fill windows (modGlobals) reach them.
 #   cmake -DSRC=<src folder> -P check-layout.cmake
+cmake_minimum_required(VERSION 3.25)
 set(rules
   "platform|ui/|app/|forms/|skin/|vault/|listview/"
   "listview|ui/|app/"
   "util|ui/|app/"
   "entry|ui/|app/|forms/|listview/|vault/"
+  "vault|ui/|app/|forms/|listview/|skin/"
 )
+set(exempt "vault/modGlobals.cpp")
 set(found "")
 set(checked 0)
 foreach(rule IN LISTS rules)
@@ -15,12 +19,15 @@ foreach(rule IN LISTS rules)
   list(POP_FRONT parts folder)
   file(GLOB files "${SRC}/${folder}/*.h" "${SRC}/${folder}/*.cpp")
   foreach(f IN LISTS files)
+    file(RELATIVE_PATH rel "${SRC}" "${f}")
+    if(rel IN_LIST exempt)
+      continue()
+    endif()
     math(EXPR checked "${checked} + 1")
     file(STRINGS "${f}" includes REGEX "^#include \"")
     foreach(line IN LISTS includes)
       foreach(banned IN LISTS parts)
         if(line MATCHES "^#include \"${banned}")
-          file(RELATIVE_PATH rel "${SRC}" "${f}")
           string(APPEND found "\n  ${rel}: ${line}")
         endif()
       endforeach()
