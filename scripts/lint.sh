@@ -13,7 +13,11 @@ cppcheck --enable=warning,performance,portability,style --library=qt --std=c++20
 echo "--- clang-tidy"
 log=$(mktemp)
 status=0
-run-clang-tidy-14 -quiet -p build/release -j "$(nproc)" "$PWD/src/.*\.cpp" >"$log" 2>&1 || status=$?
+# Whatever LLVM version Debian ships: the plain name first, else the newest versioned one.
+runner=$(command -v run-clang-tidy || ls /usr/bin/run-clang-tidy-[0-9]* 2>/dev/null | grep -v '\.py$' | sort -V | tail -1)
+[ -n "$runner" ] || { echo "run-clang-tidy is not installed (Debian package clang-tidy)" >&2; exit 1; }
+tidy=$(command -v clang-tidy || ls /usr/bin/clang-tidy-[0-9]* 2>/dev/null | sort -V | tail -1)
+"$runner" -quiet -clang-tidy-binary "$tidy" -p build/release -j "$(nproc)" "$PWD/src/.*\.cpp" >"$log" 2>&1 || status=$?
 grep -E "(warning|error): " "$log" | sort -u || true
 rm -f "$log"
 [ "$status" -eq 0 ] || { echo "clang-tidy found problems" >&2; exit 1; }

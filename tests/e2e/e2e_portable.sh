@@ -20,9 +20,25 @@ with_window_manager
 
 echo "install into a folder of our choice"
 cmake --install "$build" --prefix "$HOME_DIR/Tressik" >/dev/null || fail "cmake --install failed"
-for f in tressik tressik-browser Help.rtf tressik.desktop tressik.png install-desktop-entry.sh pictures/splash.jpg; do
+for f in tressik tressik-browser Help.rtf tressik.desktop tressik.png install-desktop-entry.sh check-runtime.sh \
+  pictures/splash.jpg; do
   [ -e "$HOME_DIR/Tressik/$f" ] || fail "the folder lacks $f"
 done
+
+echo "the folder names the Debian packages it lacks"
+"$HOME_DIR/Tressik/check-runtime.sh" >/dev/null || fail "check-runtime.sh finds something missing on the build machine"
+mkdir -p "$HOME_DIR/stub"
+cat >"$HOME_DIR/stub/dpkg-query" <<'STUB'
+#!/bin/sh
+# As if the web engine's helper process and the X11 plugin's package were not installed.
+for p; do :; done
+case "$p" in libqt6webenginecore6-bin|libqt6gui6) echo "unknown ok not-installed" ;; *) echo "install ok installed" ;; esac
+STUB
+chmod +x "$HOME_DIR/stub/dpkg-query"
+said=$(PATH="$HOME_DIR/stub:$PATH" "$HOME_DIR/Tressik/check-runtime.sh") && fail "check-runtime.sh missed the missing packages"
+echo "$said" | grep -qx "Install them with:  sudo apt-get install libqt6gui6 libqt6webenginecore6-bin" ||
+  fail "check-runtime.sh said: $said"
+
 APP="$HOME_DIR/Tressik/tressik"
 first_use abcd
 wait_window "Readme/Help" >/dev/null   # Help.rtf lies beside it, so the help opens
