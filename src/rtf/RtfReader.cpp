@@ -1,6 +1,6 @@
-#include "ui/help/RtfReader.h"
+#include "rtf/RtfReader.h"
 
-#include "forms/Twips.h"
+#include "text/CodePage.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -60,25 +60,9 @@ constexpr int kSymbolCodePage = -2;  // the Symbol font's own encoding
 
 // ---- code pages ----
 
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F; its five unassigned bytes keep their C1 codes.
-constexpr std::array<char16_t, 32> k1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString decode1252(QByteArrayView bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    for (const char ch : bytes) {
-        const auto b = static_cast<uchar>(ch);
-        out.append(QChar(b >= 0x80 && b < 0xA0 ? k1252High[b - 0x80] : char16_t(b)));
-    }
-    return out;
-}
-
 // Bullets set in the Symbol font are its 0xB7; the rest is rare enough to read as Windows-1252.
 QString decodeSymbol(QByteArrayView bytes) {
-    QString out = decode1252(bytes);
+    QString out = CodePage::decode(bytes);
     out.replace(QChar(0x00B7), QChar(0x2022));
     return out;
 }
@@ -128,9 +112,9 @@ class Decoders {
 public:
     QString decode(QByteArrayView bytes, int codePage) {
         if (codePage == kSymbolCodePage) return decodeSymbol(bytes);
-        if (codePage == kAnsiCodePage) return decode1252(bytes);
+        if (codePage == kAnsiCodePage) return CodePage::decode(bytes);
         QStringDecoder* decoder = find(codePage);
-        return decoder ? QString(decoder->decode(bytes)) : decode1252(bytes);
+        return decoder ? QString(decoder->decode(bytes)) : CodePage::decode(bytes);
     }
 
 private:
@@ -456,7 +440,8 @@ bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool endsText(char c) { return c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n'; }
 
-double toPixels(int twips) { return twips / Twips::kPerPixel; }
+// Layouts are written in twips, 15 to a pixel at 96 dpi.
+double toPixels(int twips) { return twips / 15.0; }
 
 void appendCapped(QString& to, QStringView text, qsizetype cap) {
     if (to.size() < cap) appendCleaned(to, text.first(std::min(text.size(), cap - to.size())));
@@ -943,7 +928,7 @@ private:
                              kMaxFieldCode);
                 break;
             case Dest::Picture: addHex(bytes); break;
-            case Dest::ShapeName: appendCapped(shapeName_, decode1252(bytes), kMaxName); break;
+            case Dest::ShapeName: appendCapped(shapeName_, CodePage::decode(bytes), kMaxName); break;
             case Dest::Bookmark: appendCapped(bookmark_, decoders_.decode(bytes, docCodePage_), kMaxName); break;
             default: break;
         }
@@ -1622,7 +1607,7 @@ bool readRtf(const QByteArray& data, QTextDocument* doc) {
     if (!doc) return false;
     const qsizetype start = rtfStart(data);
     if (start < 0) {
-        doc->setPlainText(decode1252(data));
+        doc->setPlainText(CodePage::decode(data));
         return false;
     }
     // The undo stack would hold a second copy of everything read.
