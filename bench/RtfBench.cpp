@@ -4,7 +4,7 @@
 // start. After the run the program prints the ratios and exits non-zero when one is above its goal.
 
 #include "HostileRtf.h"
-#include "ui/help/RtfReader.h"
+#include "rtf/RtfReader.h"
 
 #include <QGuiApplication>
 #include <QTextDocument>

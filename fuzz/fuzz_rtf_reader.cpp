@@ -2,7 +2,7 @@
 // so the reader must take whatever is there and build a sound document from it. Laying the documents out
 // is left to the unit tests: Qt keeps every font a random file asks for, which would look like a leak.
 
-#include "ui/help/RtfReader.h"
+#include "rtf/RtfReader.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -3,7 +3,7 @@
 #include "app/App.h"
 #include "platform/FileSync.h"
 #include "skin/modSkin.h"
-#include "ui/help/RtfReader.h"
+#include "rtf/RtfReader.h"
 #include "forms/Twips.h"
 #include "util/modOnTop.h"
 #include "util/xfileExists.h"

@@ -1,4 +1,4 @@
-#include "ui/help/RtfReader.h"
+#include "rtf/RtfReader.h"
 
 #include "HostileRtf.h"
 
