@@ -10,10 +10,12 @@ WAIT_STEPS=${WAIT_STEPS:-400}
 # under_xvfb "$@": runs the calling script again under its own X server, unless
 # it has one. The server picks a free display itself and names it once it takes
 # connections, so tests started side by side on one machine never race for one.
+# It must not reset when its last client leaves: a test that starts the program
+# again right after it ended would meet a server that refuses it for a moment.
 under_xvfb() {
   [ -n "${DISPLAY:-}" ] && return 0
   XVFB_DIR=$(mktemp -d /tmp/tressik-xvfb.XXXXXX)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/log" &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/log" &
   XVFB_PID=$!
   trap 'kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; rm -rf "$XVFB_DIR"' EXIT
   for _ in $(seq 1 "$WAIT_STEPS"); do
