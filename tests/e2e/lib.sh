@@ -115,8 +115,9 @@ take_keyboard() {
   xdotool windowfocus --sync "$1" 2>/dev/null
   [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
 }
-# The program takes keys and clicks in the order they are sent: what one
-# changes, the next sees, so no pause is needed between them.
+# The program takes keys and clicks in the order they are sent, so what one
+# changes the next sees without a pause; where one opens a window, the test
+# waits for that window before it types into it.
 type_text() { xdotool type --delay 30 "$1"; }
 key() { xdotool key --delay 50 "$@"; }
 
