@@ -39,6 +39,9 @@ QString lockFailedText(const TestApp& t, const QString& why) {
 class tst_VaultLock : public QObject {
     Q_OBJECT
 private slots:
+    // Every tmpfs went with its test, however the test ended.
+    void cleanupTestCase() { QCOMPARE(TinyDisk::stillMounted(), QStringList{}); }
+
     void liveHolderIsAnotherCopy() {
         TestApp t;
         t.writeVault(vaultOf("pw"));
@@ -74,7 +77,7 @@ private slots:
 
     void fullDiskIsToldAndTheStartRefused() {
         TinyDisk disk("size=64k");
-        if (!disk.mounted()) QSKIP("cannot mount a tmpfs here");
+        if (!disk.mounted()) QSKIP(disk.skipReason().constData());
         TestApp t;
         t.fakes.appInfo->dir = disk.path();
         t.writeVault(vaultOf("pw", {{"u", "p", "l"}}));
@@ -87,7 +90,7 @@ private slots:
 
     void readOnlyFolderRunsWithoutTheLockAndSavesNothing() {
         TinyDisk disk("size=64k");
-        if (!disk.mounted()) QSKIP("cannot mount a tmpfs here");
+        if (!disk.mounted()) QSKIP(disk.skipReason().constData());
         const QByteArray original = vaultOf("pw", {{"u", "p", "l"}});
         {
             QFile f(disk.path() + "/data.enc");
@@ -111,7 +114,7 @@ private slots:
         pass->cmdOK_Click();
         QCOMPARE(main->lstPass->items().count(), qsizetype{1});
         // Even once the folder can be written to, this copy writes nothing.
-        QVERIFY(QProcess::execute("mount", {"-o", "remount,rw", disk.path()}) == 0);
+        QVERIFY(disk.remountReadWrite());
         main->lstPass->items().add("x", "y", "z");
         QVERIFY(!SaveData(*t.app));
         QCOMPARE(boxes.size(), 2);

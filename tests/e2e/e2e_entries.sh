@@ -12,9 +12,9 @@ first_use abcd
 
 echo "add two entries"
 add_entry "bob" "pw2" "www.bob.test"
-expect_bytes "$(vault_hex abcd 'bob|||pw2|||www.bob.test')"
+wait_bytes "$(vault_hex abcd 'bob|||pw2|||www.bob.test')"
 add_entry "alice" "pw1" ""
-expect_bytes "$(vault_hex abcd 'bob|||pw2|||www.bob.test' 'alice|||pw1|||')"
+wait_bytes "$(vault_hex abcd 'bob|||pw2|||www.bob.test' 'alice|||pw1|||')"
 
 echo "edit the first"
 row 1
@@ -26,27 +26,31 @@ key ctrl+a; type_text "pw3"
 click_twips "$e" 0 1320 900 3255 315                  # txtWebsite
 key Return
 wait_gone "Edit an entry"
-expect_bytes "$(vault_hex abcd 'bob|||pw3|||www.bob.test' 'alice|||pw1|||')"
+wait_bytes "$(vault_hex abcd 'bob|||pw3|||www.bob.test' 'alice|||pw1|||')"
 
-echo "sort by username: descending, then ascending"
+# copy_first_password: selects the first row and copies its password.
+copy_first_password() {
+  row 1
+  click_twips "$main" "$off" 2460 1140 2355 795       # Copy Password
+}
+
+echo "sort by username: descending, then ascending; copy the first row's password each time"
 focus "$main"
 click_at "$main" 60 $((132 + off + 8))                # the Username header
+copy_first_password
+wait_clipboard "pw3"
+focus "$main"
 click_at "$main" 60 $((132 + off + 8))
-
-echo "copy the first row's password"
-row 1
-click_twips "$main" "$off" 2460 1140 2355 795         # Copy Password
-got=$(timeout 5 xclip -o -selection clipboard)
-[ "$got" = "pw1" ] || fail "the clipboard holds '$got', expected pw1"
+copy_first_password
+wait_clipboard "pw1"
 
 echo "delete the second row"
 row 2
 click_twips "$main" "$off" 1260 60 1155 1035          # Delete
-box=$(wait_window "Confirm Delete")
-focus "$box"
+wait_box "Confirm Delete" >/dev/null
 key Return
 wait_gone "Confirm Delete"
-expect_bytes "$(vault_hex abcd 'alice|||pw1|||')"
+wait_bytes "$(vault_hex abcd 'alice|||pw1|||')"
 
 echo "File, Exit"
 focus "$main"

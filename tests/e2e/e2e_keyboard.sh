@@ -13,15 +13,6 @@ new_install "$1"
 with_window_manager
 echo -n "$(vault_hex abcd 'u|||p|||l')" | xxd -r -p >"$HOME_DIR/app/data.enc"
 
-# wait_active ID: waits until that window is the active one.
-wait_active() {
-  for _ in $(seq 1 "$WAIT_STEPS"); do
-    [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return 0
-    sleep 0.05
-  done
-  fail "window $1 did not become active (active: $(xdotool getactivewindow 2>/dev/null))"
-}
-
 # stays_active ID SECONDS: the window stays the active one for that long.
 stays_active() {
   local end=$((SECONDS + $2))
@@ -35,6 +26,7 @@ stays_active() {
 
 echo "the password window opens with the keyboard"
 start
+wait_started
 w=$(wait_window "Password Required")
 wait_active "$w"
 stays_active "$w" 1

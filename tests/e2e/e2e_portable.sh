@@ -9,9 +9,10 @@ build=$1
 HOME_DIR=$(mktemp -d /tmp/tressik-portable.XXXXXX)
 mounted=""
 cleanup_portable() {
-  [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null
+  # The program must be gone before its folder can be unmounted.
+  [ -n "${PID:-}" ] && { kill "$PID" 2>/dev/null; wait "$PID" 2>/dev/null; }
   [ -n "${WM_PID:-}" ] && kill "$WM_PID" 2>/dev/null
-  [ -n "$mounted" ] && { sleep 0.5; umount "$mounted" 2>/dev/null; }
+  [ -n "$mounted" ] && { umount "$mounted" 2>/dev/null || umount -l "$mounted"; }
   rm -rf "$HOME_DIR"
 }
 trap cleanup_portable EXIT
@@ -57,13 +58,11 @@ if mount -t tmpfs -o size=64m tressik-ro "$ro" 2>/dev/null; then
   mount -o remount,ro "$ro" || fail "cannot make the folder read-only"
   APP="$ro/tressik"
   start
-  box=$(wait_window "^Tressik$")
-  focus "$box"
+  wait_box "^Tressik$" >/dev/null
   key Return
-  w=$(wait_window "Password Required")   # the vault can still be opened
-  focus "$w"
+  password_window >/dev/null             # the vault can still be opened
   type_text "abcd"; key Return
-  main=$(wait_window "Tressik by")
+  opened
   wait_window "Readme/Help" >/dev/null
   close_window "Readme/Help"
   focus "$main"

@@ -10,9 +10,8 @@ new_install "$1"
 
 echo "first use: create a master password"
 first_use abcd
-wait_gone "Password Required"
+wait_bytes "e1e2e3e40d0a"
 [ "$(stat -c %a "$HOME_DIR/app/data.enc")" = 600 ] || fail "the new vault is not owner-only"
-expect_bytes "e1e2e3e40d0a"
 echo "File, Exit"
 focus "$main"
 menu "$main" 15 1
@@ -24,8 +23,7 @@ unlock abcd
 echo "a second copy is turned away"
 "$APP" >>"$HOME_DIR/log" 2>&1 &
 second=$!
-box=$(wait_window "^Tressik$")
-focus "$box"
+wait_box "^Tressik$" >/dev/null
 key Return
 for _ in $(seq 1 "$WAIT_STEPS"); do kill -0 "$second" 2>/dev/null || break; sleep 0.05; done
 kill -0 "$second" 2>/dev/null && fail "the second copy is still running"
@@ -38,17 +36,15 @@ expect_bytes "e1e2e3e40d0a"
 
 echo "third start: three wrong passwords"
 start
-w=$(wait_window "Password Required")
+w=$(password_window)
 for attempt in 1 2 3; do
   focus "$w"
   type_text "wrong$attempt"; key Return
-  box=$(wait_window "Incorrect Password")
-  focus "$box"
+  wait_box "Incorrect Password" >/dev/null
   key Return   # Retry
   wait_gone "Incorrect Password"
 done
-box=$(wait_window "^Tressik$")
-focus "$box"
+wait_box "^Tressik$" >/dev/null
 key Return
 wait_exit
 expect_bytes "e1e2e3e40d0a"

@@ -1,12 +1,33 @@
 # Shared helpers for the end-to-end tests: a fresh folder with the real
 # program in it, started under the test's X server and driven with xdotool.
 
-# How many 50 ms steps to wait for a window or an exit (a sanitizer build is slower).
+# How many 50 ms steps to wait for a window, a file, the clipboard or an exit
+# (a sanitizer build or a busy machine is slower). Every check of a result polls
+# until it holds or the steps run out: a save, a copy or a setting lands a
+# moment after the click or key that asks for it.
 WAIT_STEPS=${WAIT_STEPS:-400}
 
-# under_xvfb "$@": runs the calling script again under its own X server, unless it has one.
+# under_xvfb "$@": runs the calling script again under its own X server, unless
+# it has one. The server picks a free display itself and names it once it takes
+# connections, so tests started side by side on one machine never race for one.
+# It must not reset when its last client leaves: a test that starts the program
+# again right after it ended would meet a server that refuses it for a moment.
 under_xvfb() {
-  if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"; fi
+  [ -n "${DISPLAY:-}" ] && return 0
+  XVFB_DIR=$(mktemp -d /tmp/tressik-xvfb.XXXXXX)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/log" &
+  XVFB_PID=$!
+  trap 'kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; rm -rf "$XVFB_DIR"' EXIT
+  for _ in $(seq 1 "$WAIT_STEPS"); do
+    [ -s "$XVFB_DIR/display" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  local display
+  display=$(head -1 "$XVFB_DIR/display")
+  [ -n "$display" ] || { cat "$XVFB_DIR/log" >&2; fail "Xvfb did not start"; }
+  DISPLAY=":$display" "$0" "$@"
+  exit
 }
 
 fail() {
@@ -15,6 +36,8 @@ fail() {
     echo "--- the program's output:" >&2
     tail -40 "$HOME_DIR/log" >&2
   fi
+  # Inside $(...) an exit would end only the substitution: end the test.
+  [ "$BASHPID" != "$$" ] && kill -TERM "$$"
   exit 1
 }
 
@@ -71,33 +94,89 @@ wait_exit() {
   fail "the program did not end"
 }
 
-focus() {
-  if [ -n "${WM_PID:-}" ]; then xdotool windowactivate --sync "$1" 2>/dev/null; fi
-  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
-  sleep 0.2
+# eventually COMMAND...: runs the command every 50 ms until it succeeds, at
+# most WAIT_STEPS times; its status is the last run's.
+eventually() {
+  local _
+  for _ in $(seq 2 "$WAIT_STEPS"); do
+    "$@" && return 0
+    sleep 0.05
+  done
+  "$@"
 }
+
+# focus WINDOW: gives the window the keyboard and waits until it has it, so
+# nothing typed next goes elsewhere.
+focus() {
+  eventually take_keyboard "$1" || fail "window $1 did not get the keyboard (it is with $(xdotool getwindowfocus 2>/dev/null))"
+}
+take_keyboard() {
+  if [ -n "${WM_PID:-}" ]; then xdotool windowactivate --sync "$1" 2>/dev/null; fi
+  xdotool windowfocus --sync "$1" 2>/dev/null
+  [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
+}
+# The program takes keys and clicks in the order they are sent, so what one
+# changes the next sees without a pause; where one opens a window, the test
+# waits for that window before it types into it.
 type_text() { xdotool type --delay 30 "$1"; }
-key() { xdotool key --delay 50 "$@"; sleep 0.2; }
+key() { xdotool key --delay 50 "$@"; }
 
 # click_at WINDOW X Y: a left click at a point of the window.
-click_at() {
-  xdotool mousemove --window "$1" "$2" "$3" click 1
-  sleep 0.3
+click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+
+# typed_window TYPE NAME: a visible window named NAME (a pattern) whose kind
+# is TYPE (DIALOG, SPLASH, DROPDOWN_MENU...); prints its id, or fails.
+typed_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --name "$2" 2>/dev/null); do
+    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q "= _NET_WM_WINDOW_TYPE_$1\b" && { echo "$id"; return 0; }
+  done
+  return 1
+}
+
+# wait_box NAME: waits for a message box of that title and gives it the
+# keyboard; prints its id. The splash and the menus carry the program's name
+# too, so the title alone does not tell a box.
+wait_box() {
+  local id
+  id=$(eventually typed_window DIALOG "$1") || fail "no message box named '$1' appeared"
+  focus "$id"
+  echo "$id"
 }
 
 # menu WINDOW X ITEM: opens the menu whose title sits at X in the menu bar and
-# chooses its ITEM-th entry (1-based).
+# chooses its ITEM-th entry (1-based), once the menu is open to take the keys.
 menu() {
   click_at "$1" "$2" 8
+  eventually typed_window DROPDOWN_MENU "" >/dev/null || fail "the menu at $2 did not open"
   local i
   for ((i = 0; i < $3; i++)); do key Down; done
   key Return
 }
 
+vault_now() { xxd -p "$HOME_DIR/app/data.enc" 2>/dev/null | tr -d '\n'; }
+
+# expect_bytes HEX: data.enc holds these bytes now (the program has ended).
 expect_bytes() {
   local got
-  got=$(xxd -p "$HOME_DIR/app/data.enc" | tr -d '\n')
+  got=$(vault_now)
   [ "$got" = "$1" ] || fail "data.enc holds $got, expected $1"
+}
+
+# wait_bytes HEX: waits until data.enc holds these bytes; a save runs after the
+# click or the box that asks for it.
+wait_bytes() { eventually vault_is "$1" || fail "data.enc holds $(vault_now), expected $1"; }
+vault_is() { [ "$(vault_now)" = "$1" ]; }
+
+clipboard_now() { timeout 5 xclip -o -selection clipboard 2>/dev/null; }
+
+# wait_clipboard TEXT: waits until the clipboard holds the text.
+wait_clipboard() { eventually clipboard_is "$1" || fail "the clipboard holds '$(clipboard_now)', expected '$1'"; }
+clipboard_is() { [ "$(clipboard_now)" = "$1" ]; }
+
+# wait_line FILE REGEX: waits until a line of the file matches.
+wait_line() {
+  eventually grep -qE "$2" "$1" 2>/dev/null || fail "no line of $1 matches '$2'; it holds: $(cat "$1" 2>/dev/null)"
 }
 
 cleanup() {
@@ -136,31 +215,45 @@ click_twips() {
 browser_pids() { pgrep -P "$PID" -x tressik-browser 2>/dev/null; }
 
 # browser_window: waits for the in-app browser's window, which lives in a
-# process of its own; prints its id and sets $BROWSER_PID.
+# process of its own; prints its id and sets $BROWSER_PID. Under a window
+# manager it also waits until the window has come forward, as it does when it
+# opens, so it does not cover what the test clicks next.
 browser_window() {
   local id
   for _ in $(seq 1 "$WAIT_STEPS"); do
     BROWSER_PID=$(browser_pids | head -1)
     if [ -n "$BROWSER_PID" ]; then
       id=$(xdotool search --onlyvisible --pid "$BROWSER_PID" 2>/dev/null | head -1)
-      if [ -n "$id" ]; then echo "$id"; return 0; fi
+      if [ -n "$id" ]; then
+        [ -n "${WM_PID:-}" ] && wait_active "$id"
+        echo "$id"
+        return 0
+      fi
     fi
     sleep 0.05
   done
   fail "the browser window did not appear"
 }
 
-# with_window_manager: runs a small window manager, so close boxes work.
+# wait_active ID: waits until that window is the active one.
+wait_active() {
+  eventually is_active "$1" || fail "window $1 did not become active (active: $(xdotool getactivewindow 2>/dev/null))"
+}
+is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+
+# with_window_manager: runs a small window manager, so close boxes work, and
+# waits until it manages the screen.
 with_window_manager() {
   openbox >/dev/null 2>&1 &
   WM_PID=$!
-  sleep 1
+  eventually wmctrl -m >/dev/null 2>&1 || fail "the window manager did not start"
 }
 
-# close_window NAME: what a click on the window's close box does.
+# close_window NAME: what a click on the window's close box does; waits until
+# the window has gone.
 close_window() {
   wmctrl -c "$1" || fail "cannot close '$1'"
-  sleep 0.3
+  wait_gone "$1"
 }
 
 # other_window KNOWN...: a visible window of the program that is none of these.
@@ -203,25 +296,47 @@ row() {
   for ((i = 1; i < $1; i++)); do key Down; done
 }
 
+# wait_started: waits until the start-up has settled on the password window.
+# The splash shows the main window over it, which takes the keyboard, then
+# hides itself; the password window's timer hides the main window again. Keys
+# typed before that may land in the main window.
+wait_started() {
+  wait_window "Password Required" >/dev/null
+  eventually splash_gone || fail "the splash stayed"
+  wait_gone "Tressik by"
+}
+splash_gone() { ! typed_window SPLASH "^Tressik$" >/dev/null; }
+
+# password_window: waits for the settled password window and gives it the
+# keyboard; prints its id.
+password_window() {
+  wait_started
+  local w
+  w=$(wait_window "Password Required")
+  focus "$w"
+  echo "$w"
+}
+
+# opened: waits until the password window has let the main window in; sets $main and $off.
+opened() {
+  main=$(wait_window "Tressik by")
+  wait_gone "Password Required"
+  off=$(menu_offset "$main")
+}
+
 # first_use PASSWORD: starts the program on an empty folder and creates the
 # master password; sets $main and $off.
 first_use() {
   start
-  local w
-  w=$(wait_window "Password Required")
-  focus "$w"
+  password_window >/dev/null
   type_text "$1"; key Tab; type_text "$1"; key Return
-  main=$(wait_window "Tressik by")
-  off=$(menu_offset "$main")
+  opened
 }
 
 # unlock PASSWORD: starts the program and gives its master password; sets $main and $off.
 unlock() {
   start
-  local w
-  w=$(wait_window "Password Required")
-  focus "$w"
+  password_window >/dev/null
   type_text "$1"; key Return
-  main=$(wait_window "Tressik by")
-  off=$(menu_offset "$main")
+  opened
 }

@@ -1,5 +1,7 @@
 #include "vault/VaultFile.h"
 
+#include "support/TinyDisk.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -13,6 +15,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -33,35 +36,22 @@ int mode(const QString& path) {
     return static_cast<int>(st.st_mode & 0777);
 }
 
-bool run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-// A small tmpfs of our own, for a full disk or a read-only folder.
-class TinyDisk {
-public:
-    explicit TinyDisk(const QString& options) {
-        if (!dir_.isValid()) return;
-        mounted_ = run("mount", {"-t", "tmpfs", "-o", options, "tressik-test", dir_.path()});
-    }
-    ~TinyDisk() {
-        if (mounted_) run("umount", {dir_.path()});
-    }
-    bool mounted() const { return mounted_; }
-    QString path() const { return dir_.path(); }
-    bool remountReadOnly() { return run("mount", {"-o", "remount,ro", dir_.path()}); }
-
-private:
-    QTemporaryDir dir_;
-    bool mounted_ = false;
-};
-
 QStringList leftovers(const QString& folder, const QString& keep) {
     QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     names.removeAll(keep);
     return names;
+}
+
+// Saves size bytes over path in a child process whose files are capped at
+// cap bytes; returns its report, one line each: saved or failed, replaced or
+// kept, the error text.
+QList<QByteArray> cappedSave(const QString& path, int cap, int size) {
+    QProcess writer;
+    writer.start(QStringLiteral(VAULT_CAPPED_WRITER), {path, QString::number(cap), QString::number(size)});
+    if (!writer.waitForFinished(60000) || writer.exitStatus() != QProcess::NormalExit)
+        return {"the writer did not finish: " + writer.errorString().toLocal8Bit()};
+    if (writer.exitCode() == 2) return {"the writer could not cap its file size"};
+    return writer.readAllStandardOutput().split('\n');
 }
 
 }  // namespace
@@ -69,6 +59,9 @@ QStringList leftovers(const QString& folder, const QString& keep) {
 class tst_VaultFile : public QObject {
     Q_OBJECT
 private slots:
+    // Every tmpfs went with its test, however the test ended.
+    void cleanupTestCase() { QCOMPARE(TinyDisk::stillMounted(), QStringList{}); }
+
     void ensureCreatesOneEmptyLineOnlyWhenMissing() {
         QTemporaryDir dir;
         const QString path = VaultFile::vaultPath(dir.path());
@@ -202,7 +195,7 @@ private slots:
 
     void fullDiskLeavesTheOldVault() {
         TinyDisk disk("size=64k");
-        if (!disk.mounted()) QSKIP("cannot mount a tmpfs here");
+        if (!disk.mounted()) QSKIP(disk.skipReason().constData());
         const QString path = VaultFile::vaultPath(disk.path());
         const QByteArray old(20000, 'o');
         QVERIFY(VaultFile::writeAtomic(path, old).ok);
@@ -219,9 +212,31 @@ private slots:
         QCOMPARE(contents(path), QByteArray("small"));
     }
 
+    // The same guard on every machine, root or not: a cap on the size of the
+    // files a process writes cuts the write short as a full disk does.
+    void cappedFileLeavesTheOldVault() {
+        QTemporaryDir dir;
+        const QString path = VaultFile::vaultPath(dir.path());
+        const QByteArray old(20000, 'o');
+        QVERIFY(VaultFile::writeAtomic(path, old).ok);
+        // Cut short in one large write, or in the flush of a buffered one.
+        const std::pair<int, int> tooBig[] = {{65536, 65537}, {65536, 200000}, {65536, 5000000}, {1000, 1001}};
+        for (const auto& [cap, size] : tooBig) {
+            const QList<QByteArray> said = cappedSave(path, cap, size);
+            QCOMPARE(said.value(0), QByteArray("failed"));
+            QCOMPARE(said.value(1), QByteArray("kept"));
+            QVERIFY(said.value(2).contains("data.enc"));
+            QCOMPARE(contents(path), old);
+            QCOMPARE(leftovers(dir.path(), "data.enc"), QStringList{});
+        }
+        // Under the cap the same save goes through.
+        QCOMPARE(cappedSave(path, 65536, 60000).value(0), QByteArray("saved"));
+        QCOMPARE(contents(path), QByteArray(60000, 'n'));
+    }
+
     void readOnlyFolderIsReported() {
         TinyDisk disk("size=64k");
-        if (!disk.mounted()) QSKIP("cannot mount a tmpfs here");
+        if (!disk.mounted()) QSKIP(disk.skipReason().constData());
         const QString path = VaultFile::vaultPath(disk.path());
         QVERIFY(VaultFile::writeAtomic(path, "old").ok);
         QVERIFY(disk.remountReadOnly());
@@ -253,7 +268,7 @@ private slots:
             writer.start(QStringLiteral(VAULT_WRITER), {path});
             QVERIFY(writer.waitForStarted());
             QVERIFY(writer.waitForReadyRead(10000));
-            QTest::qSleep(static_cast<int>(rng.bounded(1, 40)));
+            QTest::qSleep(static_cast<int>(rng.bounded(1, 40)));  // a random moment of the saves to kill at
             writer.kill();
             QVERIFY(writer.waitForFinished(10000));
             const QByteArray now = contents(path);

@@ -1,6 +1,7 @@
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
 #include "support/TestApp.h"
+#include "support/TinyDisk.h"
 #include "support/Vaults.h"
 #include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
@@ -10,9 +11,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QLockFile>
-#include <QProcess>
 #include <QSysInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -30,17 +29,14 @@ Form1* unlock(TestApp& t, const QString& password) {
 
 QString status(Form1* main) { return main->StatusBar1->panelText(1); }
 
-bool run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(20000) && p.exitCode() == 0;
-}
-
 }  // namespace
 
 class tst_modGlobals : public QObject {
     Q_OBJECT
 private slots:
+    // Every tmpfs went with its test, however the test ended.
+    void cleanupTestCase() { QCOMPARE(TinyDisk::stillMounted(), QStringList{}); }
+
     void missingVaultIsCreatedAsOneEmptyLine() {
         TestApp t;
         t.app->forms.load<Form1>();
@@ -146,39 +142,34 @@ private slots:
     }
 
     void saveOnAFullDiskKeepsTheOldVault() {
-        QTemporaryDir mountPoint;
-        if (!run("mount", {"-t", "tmpfs", "-o", "size=64k", "tressik-test", mountPoint.path()}))
-            QSKIP("cannot mount a tmpfs here");
-        {
-            TestApp t;
-            t.fakes.appInfo->dir = mountPoint.path();
-            const QByteArray original = vaultOf("pw", {{"u", "p", "l"}});
-            t.writeVault(original);
-            Form1* main = unlock(t, "pw");
-            ListItems& items = main->lstPass->items();
-            for (int i = 0; i < 3000; ++i) items.add(QString::number(i), QString(20, 'p'), QString(20, 'l'));
-            QVERIFY(!SaveData(*t.app));
-            QCOMPARE(t.vaultBytes(), original);
-            QCOMPARE(t.fakes.messageBox->shown.size(), 1);
-        }
-        QVERIFY(run("umount", {mountPoint.path()}));
+        TinyDisk disk("size=64k");
+        if (!disk.mounted()) QSKIP(disk.skipReason().constData());
+        TestApp t;
+        t.fakes.appInfo->dir = disk.path();
+        const QByteArray original = vaultOf("pw", {{"u", "p", "l"}});
+        t.writeVault(original);
+        Form1* main = unlock(t, "pw");
+        ListItems& items = main->lstPass->items();
+        for (int i = 0; i < 3000; ++i) items.add(QString::number(i), QString(20, 'p'), QString(20, 'l'));
+        QVERIFY(!SaveData(*t.app));
+        QCOMPARE(t.vaultBytes(), original);
+        QCOMPARE(t.fakes.messageBox->shown.size(), 1);
     }
 
     void readOnlyFolder() {
-        QTemporaryDir mountPoint;
-        if (!run("mount", {"-t", "tmpfs", "-o", "size=64k", "tressik-test", mountPoint.path()}))
-            QSKIP("cannot mount a tmpfs here");
-        const QByteArray original = vaultOf("pw", {{"u", "p", "l"}});
-        {
-            QFile f(mountPoint.path() + "/data.enc");
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(original);
-        }
-        QVERIFY(run("mount", {"-o", "remount,ro", mountPoint.path()}));
         {
             // The entries can be read; a change is refused with a message and the file stays.
+            TinyDisk disk("size=64k");
+            if (!disk.mounted()) QSKIP(disk.skipReason().constData());
+            const QByteArray original = vaultOf("pw", {{"u", "p", "l"}});
+            {
+                QFile f(disk.path() + "/data.enc");
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write(original);
+            }
+            QVERIFY(disk.remountReadOnly());
             TestApp t;
-            t.fakes.appInfo->dir = mountPoint.path();
+            t.fakes.appInfo->dir = disk.path();
             Form1* main = unlock(t, "pw");
             QCOMPARE(t.fakes.messageBox->shown.size(), 1);  // told at start
             QVERIFY(t.fakes.messageBox->shown[0].text.startsWith("Tressik cannot write to its folder"));
@@ -188,19 +179,18 @@ private slots:
             QCOMPARE(t.fakes.messageBox->shown.size(), 2);
             QCOMPARE(t.vaultBytes(), original);
         }
-        QVERIFY(run("umount", {mountPoint.path()}));
-        QVERIFY(run("mount", {"-t", "tmpfs", "-o", "size=64k,ro", "tressik-test", mountPoint.path()}));
         {
             // No vault and no way to create one: told, and the program ends.
+            TinyDisk disk("size=64k,ro");
+            if (!disk.mounted()) QSKIP(disk.skipReason().constData());
             TestApp t;
-            t.fakes.appInfo->dir = mountPoint.path();
+            t.fakes.appInfo->dir = disk.path();
             t.app->forms.load<Form1>();
             QCOMPARE(t.fakes.messageBox->shown.size(), 1);
             QVERIFY(t.fakes.messageBox->shown[0].text.startsWith("Tressik cannot create its vault file."));
             QCOMPARE(t.fakes.programEnd->calls, 1);
             QVERIFY(!t.app->forms.isLoaded<frmPass>());
         }
-        QVERIFY(run("umount", {mountPoint.path()}));
     }
 
     void secondCopyIsTurnedAway() {
