@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QTemporaryFile>
 #include <QtGlobal>
 
@@ -22,12 +23,17 @@ QString App::vaultPath() const { return VaultFile::vaultPath(platform.appInfo->a
 
 namespace {
 
-bool holderNamed(const QLockFile& lock) {
+bool holderNamed(const QLockFile& lock, QString* host = nullptr) {
     qint64 pid = 0;
-    QString host;
+    QString machine;
     QString application;
-    return lock.getLockInfo(&pid, &host, &application);
+    if (!lock.getLockInfo(&pid, &machine, &application)) return false;
+    if (host) *host = machine;
+    return true;
 }
+
+// A holder on another computer: its process cannot be looked for from here.
+bool elsewhere(const QString& host) { return !host.isEmpty() && host != QSysInfo::machineHostName(); }
 
 // Why the lock file could not be made, as far as the folder tells.
 QString folderProblem(const QString& folder) {
@@ -40,7 +46,7 @@ QString folderProblem(const QString& folder) {
 
 }  // namespace
 
-App::VaultLock App::lockVault(QString* why) {
+App::VaultLock App::lockVault(QString* why, LockHolder* holder) {
     if (vaultLocked()) return VaultLock::Held;
     const QString lockPath = vaultPath() + QStringLiteral(".lock");
     vaultLock_ = std::make_unique<QLockFile>(lockPath);
@@ -50,7 +56,11 @@ App::VaultLock App::lockVault(QString* why) {
     const QString folder = QFileInfo(vaultPath()).absolutePath();
     if (!QFileInfo(folder).isWritable()) return VaultLock::ReadOnlyFolder;
     if (vaultLock_->error() == QLockFile::LockFailedError) {
-        if (holderNamed(*vaultLock_)) return VaultLock::HeldByAnotherCopy;
+        if (QString host; holderNamed(*vaultLock_, &host)) {
+            if (!elsewhere(host)) return VaultLock::HeldByAnotherCopy;
+            if (holder) *holder = {host, QFileInfo(lockPath).lastModified()};
+            return VaultLock::HeldOnAnotherMachine;
+        }
         // A copy that has just made the lock file names itself in it at once.
         if (vaultLock_->tryLock(1000)) return VaultLock::Held;
         if (vaultLock_->error() == QLockFile::LockFailedError && holderNamed(*vaultLock_))
@@ -71,6 +81,16 @@ App::VaultLock App::lockVault(QString* why) {
         break;
     }
     if (why) *why = QStringLiteral("Cannot create \"%1\": %2").arg(QDir::toNativeSeparators(lockPath), reason);
+    return VaultLock::Failed;
+}
+
+App::VaultLock App::takeOverVaultLock(QString* why) {
+    if (vaultLock_ && !vaultLock_->isLocked() && vaultLock_->removeStaleLockFile() && vaultLock_->tryLock(0))
+        return VaultLock::Held;
+    if (why)
+        *why = QStringLiteral("Cannot take over \"%1.lock\": another program has just locked it, or it cannot be "
+                              "removed")
+                   .arg(QDir::toNativeSeparators(vaultPath()));
     return VaultLock::Failed;
 }
 

@@ -4,6 +4,7 @@
 #include "forms/Forms.h"
 #include "platform/Platform.h"
 
+#include <QDateTime>
 #include <QLockFile>
 
 #include <memory>
@@ -27,12 +28,21 @@ public:
     enum class VaultLock {
         Held,
         HeldByAnotherCopy,
+        // The lock names another computer, whose processes cannot be asked
+        // about: a copy there may run, or may have gone without unlocking.
+        HeldOnAnotherMachine,
         // No lock, and this copy cannot write to the folder: it cannot spoil
         // another copy's saves, so it may run, but it saves nothing.
         ReadOnlyFolder,
         Failed,  // any other trouble; why says what
     };
-    VaultLock lockVault(QString* why = nullptr);
+    struct LockHolder {
+        QString host;
+        QDateTime since;  // invalid when the file does not tell
+    };
+    VaultLock lockVault(QString* why = nullptr, LockHolder* holder = nullptr);
+    // Takes over a lock that a copy on another computer left: Held or Failed.
+    VaultLock takeOverVaultLock(QString* why);
     bool vaultLocked() const;
 
     // A message box with the program's title unless a caption is given.

@@ -1,11 +1,13 @@
 #include "app/App.h"
 #include "app/frmSplash.h"
+#include "platform/NoCoreDump.h"
 #include "platform/RealPlatform.h"
 
 #include <QApplication>
 #include <QIcon>
 
 int main(int argc, char* argv[]) {
+    forbidCoreDumps();
     QApplication application(argc, argv);
     // The program ends when its windows say so, not when the last one hides.
     QApplication::setQuitOnLastWindowClosed(false);

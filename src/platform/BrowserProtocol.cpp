@@ -9,6 +9,34 @@ const QString kWebsite = QStringLiteral("--website");
 const QString kSkin = QStringLiteral("--skin");
 }  // namespace
 
+QProcessEnvironment browserEnvironment(const QProcessEnvironment& environment, bool privileged) {
+    QProcessEnvironment out = environment;
+    if (privileged) return out;
+    out.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
+    out.remove(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"));
+    const QString flagsName = QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!out.contains(flagsName)) return out;
+    QStringList kept;
+    for (const QString& flag : out.value(flagsName).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        // The engine takes a switch with one dash or two, its value after "=".
+        QString name = flag;
+        if (name.startsWith(QLatin1String("--")))
+            name.remove(0, 2);
+        else if (name.startsWith(QLatin1Char('-')))
+            name.remove(0, 1);
+        name = name.section(QLatin1Char('='), 0, 0);
+        if (name == QLatin1String("no-sandbox") || name == QLatin1String("remote-debugging-port") ||
+            name == QLatin1String("remote-debugging-pipe"))
+            continue;
+        kept.push_back(flag);
+    }
+    if (kept.isEmpty())
+        out.remove(flagsName);
+    else
+        out.insert(flagsName, kept.join(QLatin1Char(' ')));
+    return out;
+}
+
 QStringList identityArguments(const WebsiteIdentity& identity) {
     return {kProduct, identity.productName, kCompany, identity.companyName, kWebsite, identity.website,
             kSkin,    identity.skin ? QStringLiteral("1") : QStringLiteral("0")};

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <optional>
@@ -28,6 +29,12 @@ inline constexpr qsizetype kMaxLine = 64;
 QStringList identityArguments(const WebsiteIdentity& identity);
 // Every option once, nothing else; no value otherwise.
 std::optional<WebsiteIdentity> identityFromArguments(const QStringList& arguments);
+
+// The browser's environment: the program's, less what would turn off the web
+// engine's sandbox or open a debugging port when set for some other program.
+// privileged: running as root, where the engine cannot be sandboxed at all,
+// so those settings are what let it run, and they are kept.
+QProcessEnvironment browserEnvironment(const QProcessEnvironment& environment, bool privileged);
 
 // Cuts bytes as they arrive into complete lines.
 class LineReader {

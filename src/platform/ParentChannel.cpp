@@ -28,16 +28,23 @@ public:
         prctl(PR_SET_PDEATHSIG, SIGTERM);
 #endif
         out_ = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-        if (out_ >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
+        // Should standard output stay the channel, stray prints reach the
+        // program too; it ignores all but its few words.
+        if (out_ >= 0 && dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+            ::close(out_);
+            out_ = STDOUT_FILENO;
+        }
         const int flags = fcntl(STDIN_FILENO, F_GETFL);
         if (flags >= 0) fcntl(STDIN_FILENO, F_SETFL, flags | O_NONBLOCK);
         notifier_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, [this] { readInput(); });
-        // Orphaned before the signal was asked for: the program is gone already.
-        if (parent == 1 || getppid() != parent) QTimer::singleShot(0, this, [this] { lost(); });
+        // Orphaned before the signal was asked for: the program is gone
+        // already. A parent of id 1 is no sign of that (an init-less
+        // container starts us so); the end of standard input tells then.
+        if (getppid() != parent) QTimer::singleShot(0, this, [this] { lost(); });
     }
     ~StdioChannel() override {
-        if (out_ >= 0) ::close(out_);
+        if (out_ > STDERR_FILENO) ::close(out_);
     }
     StdioChannel(const StdioChannel&) = delete;
     StdioChannel& operator=(const StdioChannel&) = delete;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QDateTime;
+
 #include <functional>
 #include <memory>
 
@@ -10,8 +12,8 @@ class QWidget;
 // The seams between the windows and the desktop. The program installs the
 // real implementations at start; tests install recording fakes.
 
-enum class MsgButtons { Ok, OkCancel, RetryCancel };
-enum class MsgResult { Ok, Cancel, Retry };
+enum class MsgButtons { Ok, OkCancel, RetryCancel, YesNo };
+enum class MsgResult { Ok, Cancel, Retry, Yes, No };
 enum class MsgIcon { None, Information, Warning, Critical };
 
 struct MessageBoxRequest {
@@ -59,6 +61,8 @@ public:
     virtual ~IClock() = default;
     // The current date and time as the system formats it: short date, a space, long time.
     virtual QString nowText() = 0;
+    // Another moment, the same way.
+    virtual QString text(const QDateTime& when) = 0;
 };
 
 // The executable's folder and its version information.
@@ -98,11 +102,13 @@ public:
     virtual ~IWebsiteHost() = default;
     // Opens the window on the web site; when it is open already, only brings it forward.
     virtual void show(const WebsiteIdentity& identity) = 0;
-    // The window is open, or on its way.
+    // The window is on the screen: the browser has said so. One still on its
+    // way does not count, since it may never come.
     virtual bool isShown() const = 0;
     // The main window has closed: closing the browser window now ends the program.
     virtual void mainClosed() = 0;
-    // Closes the window, if it is open, and lets its process go.
+    // Closes the window, if it is open or on its way, and lets its process go
+    // without waiting for it.
     virtual void close() = 0;
 
     // The window has gone: closed by the user, or its process ended.

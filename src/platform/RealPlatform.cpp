@@ -34,6 +34,8 @@ public:
         QPushButton* ok = nullptr;
         QPushButton* cancel = nullptr;
         QPushButton* retry = nullptr;
+        QPushButton* yes = nullptr;
+        QPushButton* no = nullptr;
         switch (r.buttons) {
             case MsgButtons::Ok: ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole); break;
             case MsgButtons::OkCancel:
@@ -44,14 +46,27 @@ public:
                 retry = box.addButton(QStringLiteral("Retry"), QMessageBox::AcceptRole);
                 cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
                 break;
+            case MsgButtons::YesNo:
+                yes = box.addButton(QStringLiteral("Yes"), QMessageBox::YesRole);
+                no = box.addButton(QStringLiteral("No"), QMessageBox::NoRole);
+                break;
         }
-        QPushButton* def = r.defaultButton == MsgResult::Cancel ? cancel : r.defaultButton == MsgResult::Retry ? retry : ok;
-        box.setDefaultButton(def ? def : (ok ? ok : retry));
-        box.setEscapeButton(cancel ? cancel : ok);
+        QPushButton* def = nullptr;
+        switch (r.defaultButton) {
+            case MsgResult::Ok: def = ok; break;
+            case MsgResult::Cancel: def = cancel; break;
+            case MsgResult::Retry: def = retry; break;
+            case MsgResult::Yes: def = yes; break;
+            case MsgResult::No: def = no; break;
+        }
+        box.setDefaultButton(def ? def : (ok ? ok : retry ? retry : no));
+        box.setEscapeButton(cancel ? cancel : no ? no : ok);
         box.exec();
         const auto* clicked = box.clickedButton();
         if (clicked && clicked == ok) return MsgResult::Ok;
         if (clicked && clicked == retry) return MsgResult::Retry;
+        if (clicked && clicked == yes) return MsgResult::Yes;
+        if (r.buttons == MsgButtons::YesNo) return MsgResult::No;
         return r.buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
     }
 };
@@ -97,14 +112,15 @@ public:
 
 class RealClock : public IClock {
 public:
-    QString nowText() override {
+    QString nowText() override { return text(QDateTime::currentDateTime()); }
+    QString text(const QDateTime& when) override {
         const QLocale locale = QLocale::system();
         QString timeFormat = locale.timeFormat(QLocale::LongFormat);
         // A long time shows hours to seconds; the time zone is not part of it.
         timeFormat.remove(QLatin1String(" t")).remove(QLatin1Char('t'));
-        const QDateTime now = QDateTime::currentDateTime();
-        return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-               locale.toString(now.time(), timeFormat.trimmed());
+        const QDateTime local = when.toLocalTime();
+        return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+               locale.toString(local.time(), timeFormat.trimmed());
     }
 };
 

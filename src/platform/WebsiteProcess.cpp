@@ -1,14 +1,48 @@
 #include "platform/WebsiteProcess.h"
 
-#include "platform/FileSync.h"
+#include "platform/Paths.h"
 
 #include <QCoreApplication>
+#include <QProcessEnvironment>
 
 #include <utility>
 
-WebsiteProcess::WebsiteProcess(QString program) : program_(std::move(program)) {}
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
-WebsiteProcess::~WebsiteProcess() { stopProcess(); }
+namespace {
+
+// Root cannot run the web engine sandboxed at all: there the settings that
+// turn the sandbox off are needed, and kept.
+bool privileged() {
+#ifdef Q_OS_UNIX
+    return ::geteuid() == 0;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+WebsiteProcess::WebsiteProcess(QString program, std::chrono::milliseconds startLimit,
+                               std::chrono::milliseconds closeGrace)
+    : program_(std::move(program)), startLimit_(startLimit), closeGrace_(closeGrace) {
+    startTimer_.setSingleShot(true);
+    connect(&startTimer_, &QTimer::timeout, this, &WebsiteProcess::startTimedOut);
+}
+
+// The program is ending: whatever browser is left is killed, not waited for,
+// beyond collecting what the kill left.
+WebsiteProcess::~WebsiteProcess() {
+    leaving_.push_back(process_);
+    for (const QPointer<QProcess>& p : std::as_const(leaving_)) {
+        if (!p || p->state() == QProcess::NotRunning) continue;
+        p->disconnect(this);
+        p->kill();
+        p->waitForFinished(1000);
+    }
+}
 
 QString WebsiteProcess::executableName() {
 #if defined(Q_OS_WIN)
@@ -19,17 +53,18 @@ QString WebsiteProcess::executableName() {
 }
 
 void WebsiteProcess::show(const WebsiteIdentity& identity) {
-    if (isShown()) {
+    // Open, or on its way: the word waits in the pipe until the browser reads it.
+    if (state_ != State::None) {
         send(BrowserProtocol::kShow);
         return;
     }
-    // A browser that is still on its way out is let go; the new window starts afresh.
-    stopProcess();
     const QString program =
         program_.isEmpty() ? joinPath(QCoreApplication::applicationDirPath(), executableName()) : program_;
     auto* p = new QProcess(this);
     p->setProgram(program);
     p->setArguments(BrowserProtocol::identityArguments(identity));
+    p->setProcessEnvironment(
+        BrowserProtocol::browserEnvironment(QProcessEnvironment::systemEnvironment(), privileged()));
     // What the browser prints for people goes where ours does.
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(p, &QProcess::readyReadStandardOutput, this, &WebsiteProcess::readOutput);
@@ -38,34 +73,47 @@ void WebsiteProcess::show(const WebsiteIdentity& identity) {
     process_ = p;
     reader_ = {};
     state_ = State::Starting;
+    startTimer_.start(startLimit_);
     p->start();
 }
 
-bool WebsiteProcess::isShown() const { return state_ == State::Starting || state_ == State::Shown; }
+bool WebsiteProcess::isShown() const { return state_ == State::Shown; }
 
 void WebsiteProcess::mainClosed() { send(BrowserProtocol::kMainClosed); }
 
-void WebsiteProcess::close() { stopProcess(); }
-
-void WebsiteProcess::stopProcess() {
-    QProcess* p = process_.data();
+void WebsiteProcess::close() {
     state_ = State::None;
-    if (!p) return;
+    letGo();
+}
+
+// Asks the browser to close and leaves it to go in its own time; one that
+// stays past the grace time is killed.
+void WebsiteProcess::letGo() {
+    startTimer_.stop();
+    QProcess* p = process_.data();
     process_ = nullptr;
+    if (!p) return;
     p->disconnect(this);
-    if (p->state() != QProcess::NotRunning) {
-        p->write(BrowserProtocol::kClose);
-        p->write("\n");
-        p->closeWriteChannel();
-        if (!p->waitForFinished(3000)) {
-            p->kill();
-            p->waitForFinished(1000);
-        }
+    if (p->state() == QProcess::NotRunning) {
+        p->deleteLater();
+        return;
     }
-    p->deleteLater();
+    connect(p, &QProcess::finished, p, &QObject::deleteLater);
+    p->write(BrowserProtocol::kClose);
+    p->write("\n");
+    p->closeWriteChannel();
+    QTimer::singleShot(closeGrace_, p, [p] { p->kill(); });
+    leaving_.removeAll(nullptr);
+    leaving_.push_back(p);
 }
 
 qint64 WebsiteProcess::processId() const { return process_ ? process_->processId() : 0; }
+
+int WebsiteProcess::leaving() const {
+    int n = 0;
+    for (const QPointer<QProcess>& p : leaving_) n += p && p->state() != QProcess::NotRunning ? 1 : 0;
+    return n;
+}
 
 void WebsiteProcess::send(const char* word) {
     // Written while the process is still starting, the word waits in the pipe.
@@ -79,23 +127,25 @@ void WebsiteProcess::readOutput() {
     for (const QByteArray& line : reader_.feed(process_->readAllStandardOutput())) {
         if (line == BrowserProtocol::kShown) {
             if (state_ == State::Starting) state_ = State::Shown;
+            startTimer_.stop();
         } else if (line == BrowserProtocol::kClosed) {
+            // Its window is gone; the process has the grace time to follow.
+            letGo();
             reportClosed();
+            return;
         }
         // Anything else is not ours to act on.
     }
 }
 
 void WebsiteProcess::finished(int exitCode, QProcess::ExitStatus status) {
-    if (QProcess* p = process_.data()) {
-        readOutput();
-        process_ = nullptr;
-        p->deleteLater();
-    }
-    if (state_ == State::Gone || state_ == State::None) {
-        state_ = State::None;
-        return;
-    }
+    QProcess* p = process_.data();
+    if (!p) return;
+    readOutput();
+    if (process_ != p) return;  // it said "closed" on its way out
+    process_ = nullptr;
+    p->deleteLater();
+    startTimer_.stop();
     const bool opened = state_ == State::Shown;
     if (status == QProcess::CrashExit)
         reportFailure(QStringLiteral("The web site window closed unexpectedly."));
@@ -103,7 +153,6 @@ void WebsiteProcess::finished(int exitCode, QProcess::ExitStatus status) {
         reportFailure(opened ? QStringLiteral("The web site window closed unexpectedly.")
                              : QStringLiteral("The web site window could not be opened."));
     reportClosed();
-    state_ = State::None;
 }
 
 void WebsiteProcess::startFailed(QProcess::ProcessError error) {
@@ -113,15 +162,23 @@ void WebsiteProcess::startFailed(QProcess::ProcessError error) {
         p->disconnect(this);
         p->deleteLater();
     }
-    state_ = State::None;
+    startTimer_.stop();
     reportFailure(QStringLiteral("The web site window could not be opened: ") + executableName() +
                   QStringLiteral(" could not be started."));
-    if (onClosed) onClosed();
+    reportClosed();
+}
+
+void WebsiteProcess::startTimedOut() {
+    if (state_ != State::Starting) return;
+    letGo();
+    reportFailure(QStringLiteral("The web site window did not open within %1 seconds, so it was stopped.")
+                      .arg(std::chrono::duration_cast<std::chrono::seconds>(startLimit_).count()));
+    reportClosed();
 }
 
 void WebsiteProcess::reportClosed() {
-    if (state_ == State::Gone || state_ == State::None) return;
-    state_ = State::Gone;
+    if (state_ == State::None) return;
+    state_ = State::None;
     if (onClosed) onClosed();
 }
 

@@ -1,6 +1,6 @@
 #include "util/xfileExists.h"
 
-#include "platform/FileSync.h"
+#include "platform/Paths.h"
 
 #include <QFileInfo>
 

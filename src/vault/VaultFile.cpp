@@ -1,12 +1,11 @@
 #include "vault/VaultFile.h"
 
-#include "platform/FileSync.h"
+#include "platform/DurableFile.h"
+#include "platform/Paths.h"
 #include "util/xfileExists.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace VaultFile {
 namespace {
@@ -15,7 +14,12 @@ Result failure(const QString& what, const QString& path, const QString& why) {
     return {false, QStringLiteral("%1 \"%2\": %3").arg(what, QDir::toNativeSeparators(path), why)};
 }
 
-constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+Result replacedBut(const QString& path, const QString& why, bool differs) {
+    Result r = failure(QStringLiteral("Cannot verify"), path, why);
+    r.replaced = true;
+    r.differs = differs;
+    return r;
+}
 
 // Far more than anyone keeps; past it the user is asked to tidy up.
 constexpr int kMaxBackups = 999;
@@ -39,50 +43,35 @@ Result EnsureDataFile(const QString& path) {
 }
 
 Result read(const QString& path, QByteArray* bytes) {
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        return failure(QStringLiteral("Cannot read"), path,
-                       info.isDir() ? QStringLiteral("it is a folder, not a file")
-                                    : QStringLiteral("it is a named pipe, a socket or a device, not a plain file"));
+    const DurableFile::ReadResult r = DurableFile::readPlain(path, bytes);
+    switch (r.kind) {
+        case DurableFile::ReadKind::Plain: return {};
+        case DurableFile::ReadKind::Missing: return failure(QStringLiteral("Cannot open"), path, r.why);
+        case DurableFile::ReadKind::Folder:
+            return failure(QStringLiteral("Cannot read"), path, QStringLiteral("it is a folder, not a file"));
+        case DurableFile::ReadKind::Special:
+            return failure(QStringLiteral("Cannot read"), path,
+                           QStringLiteral("it is a named pipe, a socket or a device, not a plain file"));
+        case DurableFile::ReadKind::Error: break;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return failure(QStringLiteral("Cannot open"), path, file.errorString());
-    *bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return failure(QStringLiteral("Cannot read"), path, file.errorString());
-    return {};
+    return failure(QStringLiteral("Cannot read"), path, r.why);
 }
 
 Result writeAtomic(const QString& path, const QByteArray& bytes) {
-    const bool existed = QFileInfo::exists(path);
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) return failure(QStringLiteral("Cannot write"), path, file.errorString());
-    // The temporary file must not be readable by others from its first byte.
-    if (!existed && !file.setPermissions(kOwnerOnly)) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return failure(QStringLiteral("Cannot protect"), path, why);
-    }
-    // Qt can report success after a short write on a full disk, so check every count.
-    const qint64 written = file.write(bytes);
-    const bool flushed = written == bytes.size() && file.flush();
-    if (!flushed || file.size() != bytes.size()) {
-        const QString why = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                  : QStringLiteral("the disk is full");
-        file.cancelWriting();
-        return failure(QStringLiteral("Cannot write"), path, why);
-    }
-    if (!file.commit()) return failure(QStringLiteral("Cannot write"), path, file.errorString());
-    syncFolder(QFileInfo(path).absolutePath());
+    // A vault that is a link is saved where the link points, as it always was.
+    const QFileInfo info(path);
+    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+    const DurableFile::WriteResult w = DurableFile::replace(target, bytes, DurableFile::permissions(target));
+    if (w.outcome == DurableFile::Outcome::Failed) return failure(QStringLiteral("Cannot write"), path, w.why);
+    if (w.outcome == DurableFile::Outcome::Unconfirmed)
+        return replacedBut(path, QStringLiteral("the system could not confirm that it reached the disk: ") + w.why,
+                           false);
     if (afterCommitHook()) afterCommitHook()(path);
 
     QByteArray back;
-    if (!read(path, &back).ok || back != bytes) {
-        Result r = failure(QStringLiteral("Cannot verify"), path,
-                           QStringLiteral("the file on disk differs from what was written"));
-        r.replaced = true;
-        return r;
-    }
+    if (const DurableFile::ReadResult r = DurableFile::readPlain(path, &back); r.kind != DurableFile::ReadKind::Plain)
+        return replacedBut(path, QStringLiteral("it could not be read back: ") + r.why, false);
+    if (back != bytes) return replacedBut(path, QStringLiteral("the file on disk differs from what was written"), true);
     return {};
 }
 
@@ -90,18 +79,19 @@ Result backup(const QString& path, QString* keptAs) {
     QByteArray bytes;
     if (Result r = read(path, &bytes); !r.ok) return r;
     const QString first = path + QStringLiteral(".bak");
-    QString name = first;
-    // A free name means a new file, which is owner-only before its first byte.
-    for (int n = 1; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n) {
-        if (n > kMaxBackups)
-            return failure(QStringLiteral("Cannot keep a copy of"), path,
-                           QStringLiteral("%1 and %1.1 to %1.%2 are all taken; move some of them away")
-                               .arg(QDir::toNativeSeparators(first), QString::number(kMaxBackups)));
-        name = first + QLatin1Char('.') + QString::number(n);
+    for (int n = 0; n <= kMaxBackups; ++n) {
+        const QString name = n == 0 ? first : first + QLatin1Char('.') + QString::number(n);
+        // Taken by a file, a folder or a link, dangling or not: try the next name.
+        bool taken = false;
+        const DurableFile::WriteResult w = DurableFile::createExclusive(name, bytes, &taken);
+        if (taken) continue;
+        if (w.outcome != DurableFile::Outcome::Done) return failure(QStringLiteral("Cannot keep a copy of"), path, w.why);
+        if (keptAs) *keptAs = name;
+        return {};
     }
-    Result r = writeAtomic(name, bytes);
-    if (r.ok && keptAs) *keptAs = name;
-    return r;
+    return failure(QStringLiteral("Cannot keep a copy of"), path,
+                   QStringLiteral("%1 and %1.1 to %1.%2 are all taken; move some of them away")
+                       .arg(QDir::toNativeSeparators(first), QString::number(kMaxBackups)));
 }
 
 }  // namespace VaultFile

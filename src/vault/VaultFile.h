@@ -12,9 +12,12 @@ namespace VaultFile {
 struct Result {
     bool ok = true;
     QString error;  // why it failed, for the user
-    // The old file was already replaced when the failure was found (the
-    // read-back differs): "left as it was" would be untrue.
+    // The old file was already replaced when the failure was found: "left as
+    // it was" would be untrue.
     bool replaced = false;
+    // ... and it was read back different from what was written; otherwise the
+    // system could not confirm that the new file is on the disk.
+    bool differs = false;
 };
 
 inline constexpr char kFileName[] = "data.enc";
@@ -24,18 +27,20 @@ QString vaultPath(const QString& folder);
 // Creates the file as one empty line when it does not exist.
 Result EnsureDataFile(const QString& path);
 
-// Refuses, before opening it, anything but a plain file: a named pipe or a
-// device would block the read or never end.
+// Reads a plain file only: a named pipe or a device would block the read or
+// never end.
 Result read(const QString& path, QByteArray* bytes);
 
-// Writes the bytes to a temporary file beside path, flushes it to disk and
-// renames it over path. A new file is owner-only; an existing one keeps its
-// permissions.
+// Writes the bytes to an owner-only temporary file beside path, syncs it to
+// disk and renames it over path, then syncs the folder and reads the file
+// back. A new file is owner-only; an existing one keeps its permissions. A
+// failure before the rename leaves the old file; one after it is told as such.
 Result writeAtomic(const QString& path, const QByteArray& bytes);
 
-// Copies path atomically and owner-only to path + ".bak", or, when that name
-// is taken, to the first free ".bak.1", ".bak.2", ...: an earlier backup is
-// never overwritten. *keptAs receives the name used.
+// Copies path owner-only to path + ".bak", or, when that name is taken, to
+// the first free ".bak.1", ".bak.2", ...: the copy is created exclusively, so
+// an earlier backup, or whatever a link points to, is never written over.
+// *keptAs receives the name used.
 Result backup(const QString& path, QString* keptAs);
 
 // Runs right after a replace is committed, before the read-back check.

@@ -54,11 +54,36 @@ VaultFile::Result unguardedSave() {
             false};
 }
 
+// Asks whether to open a vault that a copy on another computer has locked.
+// No ends the program, as for a copy running here.
+App::VaultLock askToTakeOver(App& app, const App::LockHolder& holder, QString* why) {
+    const QString since =
+        holder.since.isValid() ? QStringLiteral(" since ") + app.platform.clock->text(holder.since) : QString();
+    const MsgResult answer = app.msgBox(
+        mainWindow(app),
+        QStringLiteral("The vault file %1 is in use by Tressik on the computer \"%2\"%3.\n\nIf Tressik is no longer "
+                       "running there (the folder was moved, or that computer stopped without closing it), you can "
+                       "open the vault here.  If it is still running there, changes made in both places will "
+                       "overwrite each other.\n\nOpen the vault anyway?")
+            .arg(QDir::toNativeSeparators(app.vaultPath()), holder.host, since),
+        {}, MsgButtons::YesNo, MsgResult::No, MsgIcon::Warning);
+    if (answer != MsgResult::Yes) return App::VaultLock::HeldByAnotherCopy;
+    return app.takeOverVaultLock(why);
+}
+
 }  // namespace
 
 void OpenVault(App& app) {
     QString why;
-    const App::VaultLock lock = app.lockVault(&why);
+    App::LockHolder holder;
+    App::VaultLock lock = app.lockVault(&why, &holder);
+    if (lock == App::VaultLock::HeldOnAnotherMachine) {
+        lock = askToTakeOver(app, holder, &why);
+        if (lock == App::VaultLock::HeldByAnotherCopy) {
+            app.endProgram();
+            return;
+        }
+    }
     if (lock == App::VaultLock::HeldByAnotherCopy) {
         app.msgBox(mainWindow(app),
                    QStringLiteral("Tressik is already running.\n\nOnly one copy of the program can use the vault "
@@ -146,8 +171,10 @@ void SaveNewPassword(App& app) {
     } else {
         // The vault stays open, so that the next save writes the file again.
         app.msgBox(mainWindow(app),
-                   QStringLiteral("The vault file was replaced, but what is now on disk differs from the new master "
-                                  "password that was meant to be saved.\n\n") +
+                   (r.differs ? QStringLiteral("The vault file was replaced, but what is now on disk differs from the "
+                                               "new master password that was meant to be saved.\n\n")
+                              : QStringLiteral("The vault file was replaced, but the system could not confirm that "
+                                               "the new master password reached the disk.\n\n")) +
                        r.error +
                        QStringLiteral("\n\nThe vault stays open; your next change saves the master password and "
                                       "the list again."),
@@ -179,8 +206,10 @@ bool SaveData(App& app) {
     }
     if (!r.ok) {
         const QString text =
-            r.replaced ? QStringLiteral("The vault file was replaced, but what is now on disk differs from what was "
-                                        "meant to be saved.\n\n") +
+            r.replaced ? (r.differs ? QStringLiteral("The vault file was replaced, but what is now on disk differs "
+                                                     "from what was meant to be saved.\n\n")
+                                    : QStringLiteral("The vault file was replaced, but the system could not confirm "
+                                                     "that your changes reached the disk.\n\n")) +
                              r.error +
                              QStringLiteral("\n\nThe list still shows your changes; your next change saves the "
                                             "whole list again.")

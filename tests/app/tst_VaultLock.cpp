@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QSysInfo>
 #include <QTest>
 
 namespace {
@@ -42,14 +43,78 @@ private slots:
     // Every tmpfs went with its test, however the test ended.
     void cleanupTestCase() { QCOMPARE(TinyDisk::stillMounted(), QStringList{}); }
 
-    void liveHolderIsAnotherCopy() {
+    // Who holds the lock, and what the start does about it: a live copy here
+    // turns it away, a dead one here is taken over silently, and a copy on
+    // another computer, which cannot be asked, is the user's call.
+    void lockHolders_data() {
+        QTest::addColumn<QString>("holder");
+        QTest::addColumn<MsgResult>("answer");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("a live copy here") << "live" << MsgResult::Ok << false;
+        QTest::newRow("a dead copy here") << "dead" << MsgResult::Ok << true;
+        QTest::newRow("another computer, No") << "elsewhere" << MsgResult::No << false;
+        QTest::newRow("another computer, Return") << "elsewhere" << MsgResult::Ok << false;
+        QTest::newRow("another computer, Yes") << "elsewhere" << MsgResult::Yes << true;
+    }
+    void lockHolders() {
+        QFETCH(QString, holder);
+        QFETCH(MsgResult, answer);
+        QFETCH(bool, opens);
         TestApp t;
         t.writeVault(vaultOf("pw"));
-        QLockFile other(t.vaultPath() + ".lock");
-        QVERIFY(other.tryLock(0));
+        const QString lockPath = t.vaultPath() + ".lock";
+        QLockFile live(lockPath);
+        const QDateTime since(QDate(2026, 11, 30), QTime(18, 5, 7));
+        QByteArray written;
+        if (holder == "live") {
+            QVERIFY(live.tryLock(0));
+        } else {
+            QFile lock(lockPath);
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            const QByteArray host = holder == "dead" ? QSysInfo::machineHostName().toUtf8() : "laptop-at-home";
+            written = "999999\nTressik\n" + host + "\n";
+            lock.write(written);
+            lock.close();
+            QVERIFY(lock.open(QIODevice::ReadWrite));
+            QVERIFY(lock.setFileTime(since, QFileDevice::FileModificationTime));
+        }
+        // Anything but Yes is the box's default, as Return or Escape would give.
+        if (answer != MsgResult::Ok) t.fakes.messageBox->answers = {answer};
         t.app->forms.load<Form1>();
-        QVERIFY(refusal(t).startsWith("Tressik is already running."));
-        QVERIFY(!t.app->vaultLocked());
+        const auto& boxes = t.fakes.messageBox->shown;
+        if (holder == "live") {
+            QVERIFY(refusal(t).startsWith("Tressik is already running."));
+        } else if (holder == "elsewhere") {
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].text,
+                     QStringLiteral("The vault file %1 is in use by Tressik on the computer \"laptop-at-home\" since "
+                                    "%2.\n\nIf Tressik is no longer running there (the folder was moved, or that "
+                                    "computer stopped without closing it), you can open the vault here.  If it is "
+                                    "still running there, changes made in both places will overwrite each other.\n\n"
+                                    "Open the vault anyway?")
+                         .arg(t.vaultPath(), since.toString(Qt::ISODate)));
+            QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
+            QCOMPARE(boxes[0].defaultButton, MsgResult::No);
+        } else {
+            QCOMPARE(boxes.size(), 0);
+        }
+        QCOMPARE(t.app->forms.isLoaded<frmPass>(), opens);
+        QCOMPARE(t.fakes.programEnd->calls, opens ? 0 : 1);
+        QCOMPARE(t.app->vaultLocked(), opens);
+        if (opens) {
+            // The lock now names this copy.
+            qint64 pid = 0;
+            QString host;
+            QString application;
+            QVERIFY(live.getLockInfo(&pid, &host, &application));
+            QCOMPARE(pid, QCoreApplication::applicationPid());
+            QCOMPARE(host, QSysInfo::machineHostName());
+        } else if (holder == "elsewhere") {
+            QFile lock(lockPath);
+            QVERIFY(lock.open(QIODevice::ReadOnly));
+            QCOMPARE(lock.readAll(), written);  // left to its holder
+        }
+        QCOMPARE(t.vaultBytes(), vaultOf("pw"));
     }
 
     void lockFileThatNamesNoProgramIsNotAnotherCopy_data() {

@@ -42,10 +42,19 @@ private slots:
         QCOMPARE(u.fakes.programEnd->calls, 1);
     }
 
+    // Closed by the user while the main window stays, or still starting (it
+    // may never show): File, Exit closes it with the rest and ends at once.
+    void exitWithoutTheBrowserEndsAtOnce_data() {
+        QTest::addColumn<bool>("starting");
+        QTest::newRow("closed before") << false;
+        QTest::newRow("still starting") << true;
+    }
     void exitWithoutTheBrowserEndsAtOnce() {
+        QFETCH(bool, starting);
         Unlocked u;
+        u.fakes.website->answers = !starting;
         u.main->cmdWebsite_Click(0);
-        u.fakes.website->userCloses();  // closed while the main window stays
+        if (!starting) u.fakes.website->userCloses();
         QCOMPARE(u.fakes.programEnd->calls, 0);
         QVERIFY(u.app->forms.isLoaded<Form1>());
         ShowHelpWindow(*u.app);

@@ -50,6 +50,40 @@ private slots:
         QFETCH(QStringList, arguments);
         QVERIFY(!identityFromArguments(arguments));
     }
+
+    // Settings made for some other program never turn off the browser's
+    // sandbox or open a debugging port; the rest passes through untouched.
+    void environmentKeepsTheSandbox_data() {
+        QTest::addColumn<QStringList>("given");
+        QTest::addColumn<QStringList>("ordinaryUser");
+        const QStringList rest{"LANG=de_DE.UTF-8", "HTTPS_PROXY=http://proxy.test:3128", "QT_SCALE_FACTOR=2"};
+        QTest::newRow("nothing to drop") << rest << rest;
+        QTest::newRow("sandbox off") << rest + QStringList{"QTWEBENGINE_DISABLE_SANDBOX=1"} << rest;
+        QTest::newRow("debugging port") << rest + QStringList{"QTWEBENGINE_REMOTE_DEBUGGING=9222"} << rest;
+        QTest::newRow("flags")
+            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox -no-sandbox "
+                           "--remote-debugging-port=9222 --remote-debugging-pipe --ignore-gpu-blocklist"}
+            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --ignore-gpu-blocklist"};
+        QTest::newRow("flags, all dropped")
+            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --remote-debugging-port=1"} << QStringList{};
+        QTest::newRow("look-alikes stay")
+            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--no-sandboxing --remote-debugging-address=::1",
+                           "QTWEBENGINE_DISABLE_SANDBOX_X=1"}
+            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--no-sandboxing --remote-debugging-address=::1",
+                           "QTWEBENGINE_DISABLE_SANDBOX_X=1"};
+    }
+    void environmentKeepsTheSandbox() {
+        QFETCH(QStringList, given);
+        QFETCH(QStringList, ordinaryUser);
+        QProcessEnvironment environment;
+        for (const QString& entry : given) environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
+        QStringList got = BrowserProtocol::browserEnvironment(environment, false).toStringList();
+        got.sort();
+        ordinaryUser.sort();
+        QCOMPARE(got, ordinaryUser);
+        // Root cannot run the engine sandboxed: there nothing is dropped.
+        QCOMPARE(BrowserProtocol::browserEnvironment(environment, true), environment);
+    }
 };
 
 QTEST_MAIN(tst_BrowserProtocol)

@@ -1,10 +1,13 @@
-// The program's side of the browser window, against a stand-in browser
-// process that records what it is told.
+// The program's side of the browser window, against stand-in browser
+// processes that record what they are told, fail, crash, hang or linger.
 #include "platform/WebsiteProcess.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 
@@ -16,8 +19,13 @@ QStringList lines(const QString& path) {
     return out;
 }
 
+bool alive(qint64 pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0; }
+
+using namespace std::chrono_literals;
+
 struct Host {
-    explicit Host(const char* mode, QString program = QStringLiteral(TRESSIK_FAKE_BROWSER)) : host(std::move(program)) {
+    explicit Host(const char* mode, QString program = QStringLiteral(TRESSIK_FAKE_BROWSER))
+        : host(std::move(program), 2s, 1s) {
         log = dir.filePath("words");
         qputenv("FAKE_BROWSER_LOG", log.toLocal8Bit());
         qputenv("FAKE_BROWSER_MODE", mode);
@@ -44,10 +52,9 @@ private slots:
     void startsOnceAndThenOnlyAsksToShow() {
         Host t("");
         t.host.show(kIdentity);
-        QVERIFY(t.host.isShown());
-        QTRY_COMPARE_WITH_TIMEOUT(t.arguments(), (QStringList{"--product", "Tressik", "--company", "Acme", "--website",
-                                                              "https://example.test/", "--skin", "0"}),
-                                  10000);
+        QTRY_VERIFY_WITH_TIMEOUT(t.host.isShown(), 10000);
+        QCOMPARE(t.arguments(), (QStringList{"--product", "Tressik", "--company", "Acme", "--website",
+                                             "https://example.test/", "--skin", "0"}));
         const qint64 pid = t.host.processId();
         QVERIFY(pid > 0);
         t.host.show(kIdentity);
@@ -56,60 +63,75 @@ private slots:
         QCOMPARE(t.host.processId(), pid);  // one process for the one window
         QCOMPARE(t.closed, 0);
         QVERIFY(t.failures.isEmpty());
-    }
-
-    void closeAsksTheWindowToGoAndWaitsForIt() {
-        Host t("");
-        t.host.show(kIdentity);
-        QTRY_VERIFY_WITH_TIMEOUT(!t.arguments().isEmpty(), 10000);
+        // Asked to close, it goes; asked for, so not news.
         t.host.close();
         QVERIFY(!t.host.isShown());
         QCOMPARE(t.host.processId(), 0);
-        QCOMPARE(t.words(), QStringList{"close"});
-        QCOMPARE(t.closed, 0);  // asked for, so not news
+        QTRY_COMPARE_WITH_TIMEOUT(t.words(), (QStringList{"show", "main-closed", "close"}), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(pid), 10000);
+        QCOMPARE(t.closed, 0);
         QVERIFY(t.failures.isEmpty());
     }
 
-    void theUserClosingItIsReportedOnce() {
-        Host t("userclose");
+    // How a window can end without being asked to, and what the program hears.
+    void howItEnds_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("failures");
+        const QString fake = QStringLiteral(TRESSIK_FAKE_BROWSER);
+        QTest::newRow("the user closes it") << "userclose" << fake << QStringList{};
+        QTest::newRow("missing") << "" << "/nonexistent/tressik-browser"
+                                 << QStringList{"The web site window could not be opened: tressik-browser could not "
+                                                "be started."};
+        QTest::newRow("gives up") << "fail" << fake << QStringList{"The web site window could not be opened."};
+        QTest::newRow("crashes") << "crash" << fake << QStringList{"The web site window closed unexpectedly."};
+        QTest::newRow("never answers")
+            << "silent" << fake
+            << QStringList{"The web site window did not open within 2 seconds, so it was stopped."};
+        QTest::newRow("says closed, stays") << "linger" << fake << QStringList{};
+    }
+    void howItEnds() {
+        QFETCH(QString, mode);
+        QFETCH(QString, program);
+        QFETCH(QStringList, failures);
+        Host t(qPrintable(mode), program);
         t.host.show(kIdentity);
+        QTRY_VERIFY_WITH_TIMEOUT(t.host.processId() > 0 || t.closed > 0, 10000);
+        const qint64 pid = t.host.processId();
         QTRY_COMPARE_WITH_TIMEOUT(t.closed, 1, 10000);
+        QCOMPARE(t.failures, failures);
         QVERIFY(!t.host.isShown());
-        QTRY_COMPARE_WITH_TIMEOUT(t.host.processId(), 0, 10000);
+        // Whatever it did, its process is gone soon after, killed if need be.
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(pid) && t.host.leaving() == 0, 10000);
         QCoreApplication::processEvents();
         QCOMPARE(t.closed, 1);
-        QVERIFY(t.failures.isEmpty());
         // Opened again, it is a new process.
         qputenv("FAKE_BROWSER_MODE", "");
-        t.host.show(kIdentity);
-        QVERIFY(t.host.isShown());
-        QTRY_VERIFY_WITH_TIMEOUT(t.host.processId() > 0, 10000);
+        if (program == QLatin1String(TRESSIK_FAKE_BROWSER)) {
+            t.host.show(kIdentity);
+            QTRY_VERIFY_WITH_TIMEOUT(t.host.isShown(), 10000);
+            QVERIFY(t.host.processId() != pid);
+        }
     }
 
-    void aMissingBrowserIsReported() {
-        Host t("", QStringLiteral("/nonexistent/tressik-browser"));
-        t.host.show(kIdentity);
-        QTRY_COMPARE_WITH_TIMEOUT(t.failures.size(), 1, 10000);
-        QCOMPARE(t.failures[0],
-                 QStringLiteral("The web site window could not be opened: tressik-browser could not be started."));
-        QCOMPARE(t.closed, 1);
-        QVERIFY(!t.host.isShown());
-    }
-
-    void aBrowserThatGivesUpIsReported() {
-        Host t("fail");
-        t.host.show(kIdentity);
-        QTRY_COMPARE_WITH_TIMEOUT(t.failures, QStringList{"The web site window could not be opened."}, 10000);
-        QCOMPARE(t.closed, 1);
-        QVERIFY(!t.host.isShown());
-    }
-
-    void aCrashIsReported() {
-        Host t("crash");
-        t.host.show(kIdentity);
-        QTRY_COMPARE_WITH_TIMEOUT(t.failures, QStringList{"The web site window closed unexpectedly."}, 10000);
-        QCOMPARE(t.closed, 1);
-        QVERIFY(!t.host.isShown());
+    // Nothing waits for a browser that does not go when asked: the window is
+    // let go at once, and its process killed after the grace time.
+    void closingNeverWaitsForTheBrowser() {
+        for (const char* mode : {"silent", "linger"}) {
+            Host t(mode);
+            t.host.show(kIdentity);
+            QTRY_VERIFY_WITH_TIMEOUT(t.host.processId() > 0, 10000);
+            const qint64 pid = t.host.processId();
+            QElapsedTimer clock;
+            clock.start();
+            t.host.close();
+            // Still alive on return: close did not wait for it to go.
+            QVERIFY(alive(pid));
+            QCOMPARE(t.host.leaving(), 1);
+            QTRY_VERIFY_WITH_TIMEOUT(!alive(pid), 10000);
+            QCOMPARE(t.host.leaving(), 0);
+            QVERIFY(t.failures.isEmpty());
+        }
     }
 
     void strayOutputIsIgnored() {

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -58,6 +59,7 @@ public:
 class FakeClock : public IClock {
 public:
     QString nowText() override { return now; }
+    QString text(const QDateTime& when) override { return when.toString(Qt::ISODate); }
     QString now = QStringLiteral("08/12/2026 10:11:12");
 };
 
@@ -91,7 +93,7 @@ class FakeWebsiteHost : public IWebsiteHost {
 public:
     void show(const WebsiteIdentity& identity) override {
         shows.push_back(identity);
-        shown = true;
+        shown = answers;
     }
     bool isShown() const override { return shown; }
     void mainClosed() override { ++mainClosedCalls; }
@@ -106,6 +108,7 @@ public:
     }
     QList<WebsiteIdentity> shows;
     bool shown = false;
+    bool answers = true;  // false: the browser never says its window is shown
     int mainClosedCalls = 0;
     int closeCalls = 0;
 };

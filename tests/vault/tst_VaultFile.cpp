@@ -1,5 +1,6 @@
 #include "vault/VaultFile.h"
 
+#include "platform/DurableFile.h"
 #include "support/TinyDisk.h"
 
 #include <QDir>
@@ -85,15 +86,53 @@ private slots:
     void newFilesAreOwnerOnlyWhateverTheUmask() {
         QTemporaryDir dir;
         const QString path = VaultFile::vaultPath(dir.path());
+        // Whatever receives vault bytes is owner-only before the first of them.
+        QStringList seen;
+        DurableFile::setFaultHook([&](DurableFile::Op op) {
+            if (op == DurableFile::Op::Write)
+                for (const QString& name : leftovers(dir.path(), "data.enc"))
+                    seen << QStringLiteral("%1 %2").arg(name).arg(mode(dir.filePath(name)), 0, 8);
+            return 0;
+        });
         const mode_t old = ::umask(0);
         const bool ok = VaultFile::writeAtomic(path, "secret").ok;
         ::umask(old);
         QVERIFY(ok);
         QCOMPARE(mode(path), 0600);
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen[0].endsWith(" 600"), qPrintable(seen[0]));
+        seen.clear();
         QString keptAs;
+        ::umask(0);
         QVERIFY(VaultFile::backup(path, &keptAs).ok);
+        ::umask(old);
+        DurableFile::setFaultHook({});
         QCOMPARE(keptAs, path + ".bak");
         QCOMPARE(mode(keptAs), 0600);
+        QCOMPARE(seen, QStringList{"data.enc.bak 600"});
+    }
+
+    // A name taken between the search for a free one and the creation, by a
+    // file or by a link planted to catch the bytes, is passed over.
+    void backupNameTakenAtTheLastMomentIsPassedOver() {
+        QTemporaryDir dir;
+        const QString path = VaultFile::vaultPath(dir.path());
+        put(path, "vault");
+        const QString elsewhere = dir.filePath("elsewhere");
+        int opens = 0;
+        DurableFile::setFaultHook([&](DurableFile::Op op) {
+            if (op == DurableFile::Op::Open && ++opens == 1) QFile::link(elsewhere, path + ".bak");
+            if (op == DurableFile::Op::Open && opens == 2) put(path + ".bak.1", "someone else's");
+            return 0;
+        });
+        QString keptAs;
+        const bool ok = VaultFile::backup(path, &keptAs).ok;
+        DurableFile::setFaultHook({});
+        QVERIFY(ok);
+        QCOMPARE(keptAs, path + ".bak.2");
+        QCOMPARE(contents(keptAs), QByteArray("vault"));
+        QVERIFY(!QFileInfo::exists(elsewhere));
+        QCOMPARE(contents(path + ".bak.1"), QByteArray("someone else's"));
     }
 
     void backupNeverReplacesAnEarlierOne() {
@@ -180,6 +219,22 @@ private slots:
         ::close(sock);
         QByteArray bytes;
         QVERIFY(VaultFile::read(dir.path(), &bytes).error.endsWith("it is a folder, not a file"));
+
+        // Swapped in after a look at the file and before the read: what is
+        // opened is what is checked, so the read cannot block.
+        const QString path = VaultFile::vaultPath(dir.path());
+        put(path, "plain");
+        DurableFile::setFaultHook([&](DurableFile::Op op) {
+            if (op == DurableFile::Op::ReadOpen) {
+                QFile::remove(path);
+                ::mkfifo(QFile::encodeName(path).constData(), 0600);
+            }
+            return 0;
+        });
+        const VaultFile::Result swapped = VaultFile::read(path, &bytes);
+        DurableFile::setFaultHook({});
+        QVERIFY(!swapped.ok);
+        QVERIFY(swapped.error.endsWith("it is a named pipe, a socket or a device, not a plain file"));
     }
 
     void replacingKeepsTheFilesPermissions() {

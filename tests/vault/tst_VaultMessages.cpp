@@ -1,6 +1,8 @@
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
+#include "platform/DurableFile.h"
 #include "support/TestApp.h"
+#include "support/Unlocked.h"
 #include "support/Vaults.h"
 #include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
@@ -8,6 +10,7 @@
 #include "vault/VaultFile.h"
 #include "vault/modGlobals.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
@@ -16,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <semaphore>
 #include <thread>
 
@@ -50,12 +55,98 @@ struct GarbledReadBack {
     ~GarbledReadBack() { VaultFile::setAfterCommitHook({}); }
 };
 
+// Fails the n-th file operation (counting from 1) with an error; 0 fails
+// none. Records every operation made either way.
+struct FailingDisk {
+    FailingDisk(int n, int error) {
+        DurableFile::setFaultHook([this, n, error](DurableFile::Op op) {
+            ops.push_back(op);
+            return ops.size() == n ? error : 0;
+        });
+    }
+    ~FailingDisk() { DurableFile::setFaultHook({}); }
+    FailingDisk(const FailingDisk&) = delete;
+    FailingDisk& operator=(const FailingDisk&) = delete;
+    QList<DurableFile::Op> ops;
+};
+
+QStringList strays(const QString& folder) {
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    names.removeAll("data.enc");
+    names.removeAll("data.enc.lock");
+    return names;
+}
+
 }  // namespace
 
 // Every message says what happened to the file, and comes after it happened.
 class tst_VaultMessages : public QObject {
     Q_OBJECT
 private slots:
+    // Each file operation of a save made to fail in turn, as a disk that
+    // reports errors or fills up would: the vault is the old bytes or the new
+    // ones, the user is told whenever the save is not certain, nothing is left
+    // beside the vault, and the next save writes the whole list.
+    void everyFailingOperationOfASaveIsTold_data() {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("outcome");
+        QList<DurableFile::Op> ops;
+        {
+            Unlocked u({{"u", "p", "l"}});
+            FailingDisk disk(0, 0);
+            QVERIFY(SaveData(*u.app));
+            ops = disk.ops;
+        }
+        QVERIFY(ops.contains(DurableFile::Op::Sync));
+        QVERIFY(ops.contains(DurableFile::Op::FolderSync));
+        QString outcome = "kept";
+        for (int i = 0; i < ops.size(); ++i) {
+            for (const int error : {EIO, ENOSPC}) {
+                // Permissions that cannot be widened to the old file's leave
+                // the new one owner-only: no reason to fail the save.
+                QTest::addRow("%d %s %s", i + 1, qPrintable(DurableFile::opName(ops[i])), std::strerror(error))
+                    << i + 1 << error << (ops[i] == DurableFile::Op::Protect ? QString("saved") : outcome);
+            }
+            if (ops[i] == DurableFile::Op::Rename) outcome = "replaced";
+        }
+    }
+    void everyFailingOperationOfASaveIsTold() {
+        QFETCH(int, n);
+        QFETCH(int, error);
+        QFETCH(QString, outcome);
+        Unlocked u({{"u", "p", "l"}});
+        const QByteArray old = u.vaultBytes();
+        SetStatus(*u.app, "before");
+        u.items().add("new", "p2", "");
+        bool saved = false;
+        {
+            FailingDisk disk(n, error);
+            saved = SaveData(*u.app);
+        }
+        QCOMPARE(saved, outcome == "saved");
+        QCOMPARE(u.vaultBytes(), outcome == "kept" ? old : vaultOf("pw", {{"u", "p", "l"}, {"new", "p2", ""}}));
+        auto& boxes = u.fakes.messageBox->shown;
+        if (saved) {
+            QCOMPARE(boxes.size(), 0);
+            QVERIFY(u.status().startsWith("Saved "));
+        } else {
+            QCOMPARE(boxes.size(), 1);
+            const QString why = QString::fromLocal8Bit(std::strerror(error));
+            QVERIFY2(boxes[0].text.contains(why), qPrintable(boxes[0].text));
+            QVERIFY(boxes[0].text.startsWith(
+                outcome == "replaced" ? "The vault file was replaced, but the system could not confirm that your "
+                                        "changes reached the disk.\n\n"
+                                      : "Your changes could not be saved.\n\n"));
+            QCOMPARE(u.status(), QStringLiteral("before"));
+        }
+        QCOMPARE(u.fakes.programEnd->calls, 0);
+        QCOMPARE(strays(u.dir()), QStringList{});
+        u.items().add("after", "p3", "x");
+        QVERIFY(SaveData(*u.app));
+        QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"u", "p", "l"}, {"new", "p2", ""}, {"after", "p3", "x"}}));
+    }
+
     void saveWhoseReadBackDiffersSaysTheFileWasReplaced() {
         TestApp t;
         t.writeVault(vaultOf("pw", {{"u", "p", "l"}}));

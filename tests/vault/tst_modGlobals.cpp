@@ -10,8 +10,6 @@
 
 #include <QFile>
 #include <QLineEdit>
-#include <QLockFile>
-#include <QSysInfo>
 #include <QTest>
 
 namespace {
@@ -191,32 +189,6 @@ private slots:
             QCOMPARE(t.fakes.programEnd->calls, 1);
             QVERIFY(!t.app->forms.isLoaded<frmPass>());
         }
-    }
-
-    void secondCopyIsTurnedAway() {
-        TestApp t;
-        t.writeVault(vaultOf("pw"));
-        QLockFile other(t.vaultPath() + ".lock");
-        QVERIFY(other.tryLock(0));
-        t.app->forms.load<Form1>();
-        QCOMPARE(t.fakes.messageBox->shown.size(), 1);
-        QVERIFY(t.fakes.messageBox->shown[0].text.startsWith("Tressik is already running."));
-        QCOMPARE(t.fakes.programEnd->calls, 1);
-        QVERIFY(!t.app->forms.isLoaded<frmPass>());
-        QCOMPARE(t.vaultBytes(), vaultOf("pw"));
-    }
-
-    void staleLockIsTakenOver() {
-        TestApp t;
-        t.writeVault(vaultOf("pw"));
-        // A lock left by a process that no longer runs.
-        QFile lock(t.vaultPath() + ".lock");
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write("999999\ntressik\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        lock.close();
-        t.app->forms.load<Form1>();
-        QCOMPARE(t.fakes.messageBox->shown.size(), 0);
-        QVERIFY(t.app->forms.isLoaded<frmPass>());
     }
 
     void unreadableVaultEndsWithAMessage() {

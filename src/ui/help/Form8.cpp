@@ -1,7 +1,7 @@
 #include "ui/help/Form8.h"
 
 #include "app/App.h"
-#include "platform/FileSync.h"
+#include "platform/Paths.h"
 #include "skin/modSkin.h"
 #include "rtf/RtfReader.h"
 #include "forms/Twips.h"

@@ -160,7 +160,8 @@ void Form1::Form_Unload() {
     forms.unload<frmAbout>();
     forms.unload<frmAdd>();
     forms.unload<frmSplash>();
-    // With the browser open the program lives on in it, and ends when it closes.
+    // With the browser open the program lives on in it, and ends when it
+    // closes. One still starting may never show: it is closed with the rest.
     IWebsiteHost* browser = app().platform.website.get();
     if (browser && browser->isShown()) {
         app().g.blnMainClosed = true;

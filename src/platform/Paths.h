@@ -2,10 +2,6 @@
 
 #include <QString>
 
-// Flushes a folder's entries (a rename inside it) to disk. Best effort: a
-// platform without the notion answers true.
-bool syncFolder(const QString& folder);
-
 // The path separator of the platform's file names.
 QChar nativePathSeparator();
 

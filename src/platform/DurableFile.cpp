@@ -1,0 +1,277 @@
+#include "platform/DurableFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#include <QSaveFile>
+#endif
+
+namespace DurableFile {
+namespace {
+
+std::function<int(Op)>& faultHook() {
+    static std::function<int(Op)> hook;
+    return hook;
+}
+
+// Before each operation: the errno a test wants it to fail with, or 0.
+bool injected(Op op) {
+    if (!faultHook()) return false;
+    const int error = faultHook()(op);
+    if (error == 0) return false;
+    errno = error;
+    return true;
+}
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+WriteResult failed(int error) { return {Outcome::Failed, systemError(error)}; }
+
+}  // namespace
+
+QString opName(Op op) {
+    switch (op) {
+        case Op::Open: return QStringLiteral("open");
+        case Op::Protect: return QStringLiteral("protect");
+        case Op::Write: return QStringLiteral("write");
+        case Op::Sync: return QStringLiteral("sync");
+        case Op::Close: return QStringLiteral("close");
+        case Op::Rename: return QStringLiteral("rename");
+        case Op::FolderOpen: return QStringLiteral("open folder");
+        case Op::FolderSync: return QStringLiteral("sync folder");
+        case Op::ReadOpen: return QStringLiteral("open to read");
+        case Op::ReadStat: return QStringLiteral("stat");
+        case Op::Read: return QStringLiteral("read");
+    }
+    return {};
+}
+
+void setFaultHook(std::function<int(Op)> hook) { faultHook() = std::move(hook); }
+
+#ifdef Q_OS_UNIX
+
+namespace {
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+// An error from a call, the injected one included.
+template <typename Call>
+auto call(Op op, Call&& c) -> decltype(c()) {
+    if (injected(op)) return -1;
+    decltype(c()) r;
+    do {
+        r = c();
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+// A new file that nobody else can open: created exclusively, never through a
+// link, owner-only from the start whatever the umask or the file system.
+int createOwnerOnly(const QByteArray& name) {
+    return static_cast<int>(call(Op::Open, [&] {
+        return ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    }));
+}
+
+// Sets the file's permissions to mode. A file system that cannot change them
+// (FAT, say) is fine as long as it grants no one more than mode does.
+bool protect(int fd, int mode) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    const auto now = static_cast<int>(st.st_mode & 07777);
+    if (now == mode) return true;
+    if (call(Op::Protect, [&] { return ::fchmod(fd, static_cast<mode_t>(mode)); }) == 0) return true;
+    const int error = errno;
+    if ((now & 077 & ~mode) == 0) return true;
+    errno = error;
+    return false;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = call(Op::Write, [&] { return ::write(fd, p, static_cast<size_t>(left)); });
+        if (n < 0) return false;
+        // No progress and no error: the disk is full as far as we are concerned.
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+// Writes, syncs and closes a file made by createOwnerOnly. The file is
+// closed whatever happens.
+bool fill(int fd, const QByteArray& bytes, int mode) {
+    if (!(protect(fd, mode) && writeAll(fd, bytes) && call(Op::Sync, [&] { return ::fdatasync(fd); }) == 0)) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    // A close that fails can mean a write that never reached the disk (NFS).
+    // It is never retried: the descriptor is gone either way.
+    if (injected(Op::Close)) {
+        ::close(fd);
+        return false;
+    }
+    return ::close(fd) == 0;
+}
+
+QString folderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
+
+// The folder's entries to the disk. A file system that has no such notion
+// for folders says so with EINVAL; that is no failure.
+bool syncFolder(const QString& folder) {
+    const QByteArray name = native(folder);
+    const int fd = static_cast<int>(
+        call(Op::FolderOpen, [&] { return ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (fd < 0) return false;
+    const bool ok = call(Op::FolderSync, [&] { return ::fsync(fd); }) == 0 || errno == EINVAL;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return ok;
+}
+
+// A free name beside path for the new file.
+QByteArray temporaryName(const QString& path) {
+    const quint32 n = QRandomGenerator::global()->generate();
+    return native(path) + '.' + QByteArray::number(n, 36);
+}
+
+}  // namespace
+
+WriteResult replace(const QString& path, const QByteArray& bytes, int mode) {
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = temporaryName(path);
+        fd = createOwnerOnly(temporary);
+        if (fd < 0 && errno != EEXIST) return failed(errno);
+    }
+    if (fd < 0) return failed(EEXIST);
+    if (!fill(fd, bytes, mode < 0 ? 0600 : mode)) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return failed(error);
+    }
+    const QByteArray target = native(path);
+    if (call(Op::Rename, [&] { return ::rename(temporary.constData(), target.constData()); }) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return failed(error);
+    }
+    if (!syncFolder(folderOf(path))) return {Outcome::Unconfirmed, systemError(errno)};
+    return {};
+}
+
+WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* taken) {
+    *taken = false;
+    const QByteArray name = native(path);
+    const int fd = createOwnerOnly(name);
+    if (fd < 0) {
+        *taken = errno == EEXIST;
+        return failed(errno);
+    }
+    if (!fill(fd, bytes, 0600) || !syncFolder(folderOf(path))) {
+        const int error = errno;
+        ::unlink(name.constData());
+        return failed(error);
+    }
+    return {};
+}
+
+ReadResult readPlain(const QString& path, QByteArray* bytes) {
+    const QByteArray name = native(path);
+    // Non-blocking, so that opening a named pipe returns at once.
+    const int fd = static_cast<int>(call(
+        Op::ReadOpen, [&] { return ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
+    if (fd < 0) {
+        const int error = errno;
+        struct stat st {};
+        // A socket cannot be opened at all; say what it is rather than ENXIO.
+        if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode))
+            return {S_ISDIR(st.st_mode) ? ReadKind::Folder : ReadKind::Special, {}};
+        return {error == ENOENT ? ReadKind::Missing : ReadKind::Error, systemError(error)};
+    }
+    struct stat st {};
+    ReadResult result;
+    if (call(Op::ReadStat, [&] { return ::fstat(fd, &st); }) != 0) {
+        result = {ReadKind::Error, systemError(errno)};
+    } else if (!S_ISREG(st.st_mode)) {
+        result = {S_ISDIR(st.st_mode) ? ReadKind::Folder : ReadKind::Special, {}};
+    } else {
+        QByteArray out;
+        out.reserve(static_cast<qsizetype>(st.st_size));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = call(Op::Read, [&] { return ::read(fd, buffer, sizeof buffer); });
+            if (n < 0) {
+                result = {ReadKind::Error, systemError(errno)};
+                break;
+            }
+            if (n == 0) break;
+            out.append(buffer, n);
+        }
+        if (result.kind == ReadKind::Plain) *bytes = std::move(out);
+    }
+    ::close(fd);
+    return result;
+}
+
+int permissions(const QString& path) {
+    struct stat st {};
+    if (::stat(native(path).constData(), &st) != 0) return -1;
+    return static_cast<int>(st.st_mode & 07777);
+}
+
+#else
+
+// Elsewhere Qt's own atomic file does what it can.
+WriteResult replace(const QString& path, const QByteArray& bytes, int) {
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return {Outcome::Failed, file.errorString()};
+    return {};
+}
+
+WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* taken) {
+    QFile file(path);
+    *taken = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    if (*taken) return {Outcome::Failed, QStringLiteral("the name is taken")};
+    if (!file.open(QIODevice::NewOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        return {Outcome::Failed, file.errorString()};
+    return {};
+}
+
+ReadResult readPlain(const QString& path, QByteArray* bytes) {
+    const QFileInfo info(path);
+    if (!info.exists()) return {ReadKind::Missing, QStringLiteral("No such file or directory")};
+    if (info.isDir()) return {ReadKind::Folder, {}};
+    if (!info.isFile()) return {ReadKind::Special, {}};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {ReadKind::Error, file.errorString()};
+    *bytes = file.readAll();
+    return {};
+}
+
+int permissions(const QString& path) { return QFileInfo::exists(path) ? 0600 : -1; }
+
+#endif
+
+}  // namespace DurableFile

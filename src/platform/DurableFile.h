@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// Files whose bytes must reach the disk, or whose failure must be known: every
+// system call's result is checked, and nothing is created through a link or
+// readable by others before its first byte.
+namespace DurableFile {
+
+// The file operations, in the order a save makes them.
+enum class Op {
+    Open,        // create the new file
+    Protect,     // set its permissions
+    Write,
+    Sync,        // its data to the disk
+    Close,
+    Rename,      // over the old file
+    FolderOpen,
+    FolderSync,  // the rename to the disk
+    ReadOpen,
+    ReadStat,
+    Read,
+};
+QString opName(Op op);
+
+// Test seam: asked before each operation; a non-zero answer is an errno that
+// the operation then fails with, without being made.
+void setFaultHook(std::function<int(Op)> hook);
+
+enum class Outcome {
+    Done,
+    Failed,       // the old file, if any, is as it was
+    Unconfirmed,  // the new file is in place, but the system could not confirm it is on the disk
+};
+
+struct WriteResult {
+    Outcome outcome = Outcome::Done;
+    QString why;  // the system's words for the failure
+};
+
+// Writes bytes to a new owner-only file beside path, syncs and closes it,
+// renames it over path and syncs the folder. mode: the permissions the file
+// ends with (an existing file's, to keep them); -1 for owner-only.
+WriteResult replace(const QString& path, const QByteArray& bytes, int mode);
+
+// Creates path, never through a link, owner-only, and writes bytes synced to
+// disk. *taken is set, and nothing done, when the name exists in any form.
+WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* taken);
+
+enum class ReadKind { Plain, Missing, Folder, Special, Error };
+struct ReadResult {
+    ReadKind kind = ReadKind::Plain;
+    QString why;
+};
+
+// Opens first, then looks at what was opened: a named pipe swapped in cannot
+// block the read. Reads only a plain file.
+ReadResult readPlain(const QString& path, QByteArray* bytes);
+
+// The permission bits of an existing file, -1 when there is none.
+int permissions(const QString& path);
+
+}  // namespace DurableFile
