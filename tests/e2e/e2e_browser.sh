@@ -80,4 +80,44 @@ for _ in $(seq 1 "$WAIT_STEPS"); do kill -0 "$orphan" 2>/dev/null || break; slee
 kill -0 "$orphan" 2>/dev/null && fail "the browser outlived the program"
 [ -z "$(xdotool search --onlyvisible --pid "$orphan" 2>/dev/null)" ] || fail "the browser window stayed"
 PID=""
+
+# stand_in SCRIPT: puts a stand-in browser in the real one's place.
+stand_in() {
+  printf '#!/bin/sh\n%s\n' "$1" >"$HOME_DIR/app/tressik-browser"
+  chmod +x "$HOME_DIR/app/tressik-browser"
+}
+wait_gone_pid() {
+  for _ in $(seq 1 "$WAIT_STEPS"); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.05; done
+  fail "process $1 ($2) is still there"
+}
+
+echo "a browser that never answers: File, Exit ends the program at once, and the browser with it"
+stand_in 'while :; do sleep 1; done'
+unlock abcd
+website_button
+wait_browser_count 1
+hung=$(browser_pids)
+focus "$main"
+menu "$main" 15 1
+wait_exit
+wait_gone_pid "$hung" "the browser that never answered"
+
+echo "a browser that says it closed but stays: the program never waits for it"
+stand_in 'echo shown; sleep 0.3; echo closed; while :; do sleep 1; done'
+unlock abcd
+website_button
+wait_browser_count 1
+lingering=$(browser_pids)
+sleep 0.5                                             # it has said closed by now, and stays
+website_button                                        # a new one; the old one is not waited for
+focus "$main"
+menu "$main" 190 1
+WAIT_STEPS=20 wait_window "About Tressik" >/dev/null  # at once: nothing froze
+close_window "About Tressik"
+wait_gone_pid "$lingering" "the browser that stayed"  # killed after its grace time
+kill -0 "$PID" 2>/dev/null || fail "the program ended"
+focus "$main"
+menu "$main" 15 1
+wait_exit
+wait_gone_pid "$(pgrep -f "$HOME_DIR/app/tressik-browser" | head -1)" "the second stand-in"
 echo "e2e browser: all passed"
