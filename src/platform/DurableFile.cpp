@@ -215,18 +215,22 @@ ReadResult readPlain(const QString& path, QByteArray* bytes) {
     } else if (!S_ISREG(st.st_mode)) {
         result = {S_ISDIR(st.st_mode) ? ReadKind::Folder : ReadKind::Special, {}};
     } else {
-        QByteArray out;
-        out.reserve(static_cast<qsizetype>(st.st_size));
-        char buffer[65536];
+        // Straight into the result, sized for the file plus one byte to see its end.
+        QByteArray out(static_cast<qsizetype>(st.st_size) + 1, Qt::Uninitialized);
+        qsizetype have = 0;
         for (;;) {
-            const ssize_t n = call(Op::Read, [&] { return ::read(fd, buffer, sizeof buffer); });
+            if (have == out.size()) out.resize(out.size() * 2);
+            const ssize_t n = call(Op::Read, [&] {
+                return ::read(fd, out.data() + have, static_cast<size_t>(out.size() - have));
+            });
             if (n < 0) {
                 result = {ReadKind::Error, systemError(errno)};
                 break;
             }
             if (n == 0) break;
-            out.append(buffer, n);
+            have += n;
         }
+        out.truncate(have);
         if (result.kind == ReadKind::Plain) *bytes = std::move(out);
     }
     ::close(fd);

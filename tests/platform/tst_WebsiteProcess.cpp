@@ -139,7 +139,7 @@ private slots:
         t.host.show(kIdentity);
         t.host.show(kIdentity);
         QTRY_COMPARE_WITH_TIMEOUT(t.words(), QStringList{"show"}, 10000);
-        QVERIFY(t.host.isShown());
+        QTRY_VERIFY_WITH_TIMEOUT(t.host.isShown(), 10000);
         QCOMPARE(t.closed, 0);
         QVERIFY(t.failures.isEmpty());
     }
