@@ -13,7 +13,7 @@ set(rules
   "vault|ui/|app/|forms/|listview/|skin/"
   "rtf|ui/|app/|forms/|skin/|vault/|listview/|platform/"
 )
-set(exempt "vault/modGlobals.cpp")
+set(exempt "app/modGlobals.cpp")
 set(found "")
 set(checked 0)
 foreach(rule IN LISTS rules)

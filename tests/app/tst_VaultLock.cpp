@@ -5,7 +5,7 @@
 #include "support/Vaults.h"
 #include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
-#include "vault/modGlobals.h"
+#include "app/modGlobals.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "forms/PictureButton.h"
 #include "forms/Twips.h"
 #include "vault/VaultCodec.h"
-#include "vault/modGlobals.h"
+#include "app/modGlobals.h"
 
 #include <QLineEdit>
 

@@ -13,7 +13,7 @@
 #include "forms/PictureButton.h"
 #include "forms/StatusBar.h"
 #include "forms/Twips.h"
-#include "vault/modGlobals.h"
+#include "app/modGlobals.h"
 
 #include <QAction>
 #include <QMenu>

@@ -5,7 +5,7 @@
 #include "listview/modListViewEnh.h"
 #include "ui/editor/frmAdd.h"
 #include "ui/main/Form1.h"
-#include "vault/modGlobals.h"
+#include "app/modGlobals.h"
 
 void Form1::cmdAdd_Click(int) {
     app().g.strEditMode = QStringLiteral("Add");

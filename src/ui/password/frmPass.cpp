@@ -7,7 +7,7 @@
 #include "forms/Twips.h"
 #include "util/modOnTop.h"
 #include "vault/VaultCodec.h"
-#include "vault/modGlobals.h"
+#include "app/modGlobals.h"
 
 #include <QLineEdit>
 #include <QProxyStyle>

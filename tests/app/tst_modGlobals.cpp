@@ -6,7 +6,7 @@
 #include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
 #include "forms/StatusBar.h"
-#include "vault/modGlobals.h"
+#include "app/modGlobals.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "vault/modGlobals.h"
+#include "app/modGlobals.h"
 
 #include "app/App.h"
 #include "listview/ListItems.h"

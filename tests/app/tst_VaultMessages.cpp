@@ -8,7 +8,7 @@
 #include "ui/password/frmPass.h"
 #include "forms/StatusBar.h"
 #include "vault/VaultFile.h"
-#include "vault/modGlobals.h"
+#include "app/modGlobals.h"
 
 #include <QDir>
 #include <QFile>
