@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "app/WebsiteWindow.h"
+#include "app/frmSplash.h"
 #include "vault/VaultFile.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@ static void initResources() { Q_INIT_RESOURCE(resources); }
 App::App(Platform p) : platform(std::move(p)) {
     // The pictures live in this library; a static link would otherwise drop them.
     initResources();
+    g.reloadSkin = [this] { frmSplash::ReloadForSkin(*this); };
     WatchWebsiteWindow(*this);
 }
 

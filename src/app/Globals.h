@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // The state that the windows share and hand to each other. One set per
@@ -22,8 +23,10 @@ struct Globals {
     bool blnSkin = false;
     bool blnMainClosed = false;
 
-    // Skin: the splash window's skin control, and its helper, made at first use
+    // Skin: the splash window's skin control, how to bring it back once that
+    // window has gone, and its helper, made at first use
     QPointer<SkinControl> objSkin;
+    std::function<void()> reloadSkin;
     std::unique_ptr<SkinHelper> objSkinHelperInstance;
     SkinHelper& objSkinHelper() {
         if (!objSkinHelperInstance) objSkinHelperInstance = std::make_unique<SkinHelper>();

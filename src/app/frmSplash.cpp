@@ -5,6 +5,7 @@
 #include "skin/SkinControl.h"
 #include "skin/modSkin.h"
 #include "ui/main/Form1.h"
+#include "forms/ControlType.h"
 #include "forms/Twips.h"
 
 #include <QLabel>
@@ -17,7 +18,7 @@ frmSplash::frmSplash(App& app)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap(QStringLiteral(":/images/splash.jpg")));
     Image1->setScaledContents(true);
-    Image1->setProperty("controlType", QStringLiteral("Image"));
+    setControlType(Image1, QStringLiteral("Image"));
     Twips::place(Image1, 0, 0, 7170, 4770);
     Timer2->setInterval(2);
     Timer2->setTimerType(Qt::PreciseTimer);
@@ -31,7 +32,7 @@ void frmSplash::Form_Load() {
     LoadIdentity(app());
     if (app().g.blnSkin) {
         app().g.objSkin = skn;
-        ApplySkin(app(), this);
+        ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
         // The helper is optional: whatever it does wrong is ignored.
         SkinHelper& helper = app().g.objSkinHelper();
         helper.handOver(skn->extender());
@@ -54,5 +55,15 @@ void frmSplash::Timer2_Timer() {
     if (app().ended()) return;
     app().forms.show<Form1>();
     hide();
-    setVisible(false);
+}
+
+void frmSplash::ReloadForSkin(App& app) {
+    Forms& forms = app.forms;
+    const bool wasLoaded = forms.isLoaded<frmSplash>();
+    frmSplash* splash = forms.load<frmSplash>();
+    if (!splash) return;
+    // Only a fresh load switches the timer on; waiting on an old one could last forever.
+    for (int pass = 0; !wasLoaded && !splash->Timer2->isActive() && pass < 1000; ++pass) forms.doEvents();
+    splash->Timer2->stop();
+    splash->hide();
 }

@@ -16,6 +16,10 @@ public:
     void Form_Unload() override;
     void Timer2_Timer();
 
+    // Brings the window, and with it the skin, back after it was unloaded,
+    // without running start-up again; stays hidden.
+    static void ReloadForSkin(App& app);
+
     QLabel* Image1;
     QTimer* Timer2;
     SkinControl* skn;

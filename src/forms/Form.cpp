@@ -1,6 +1,6 @@
 #include "forms/Form.h"
 
-#include "app/App.h"
+#include "forms/Forms.h"
 #include "forms/Twips.h"
 
 #include <QCloseEvent>
@@ -39,7 +39,10 @@ void Form::applyClientSize(int widthPx, int heightPx) { setFixedSize(widthPx, he
 void Form::closeEvent(QCloseEvent* event) {
     // The close box unloads the window; the registry decides what goes away.
     event->ignore();
-    app_.forms.unload(this);
+    if (forms_)
+        forms_->unload(this);
+    else
+        hide();
 }
 
 void Form::showEvent(QShowEvent* event) {

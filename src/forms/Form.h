@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class App;
+class Forms;
 
 // A window of the program: loaded once, shown modeless, unloaded by its close
 // box or by code. Its handlers are named after the control and the event.
@@ -17,6 +18,8 @@ public:
     virtual void Form_Unload() {}
 
     App& app() const { return app_; }
+    // The registry that loaded the window; none for a window made by hand.
+    Forms* forms() const { return forms_; }
 
     // The area that controls are placed in.
     virtual QWidget* client() { return this; }
@@ -47,7 +50,9 @@ protected:
     virtual void applyClientSize(int widthPx, int heightPx);
 
 private:
+    friend class Forms;
     App& app_;
+    Forms* forms_ = nullptr;
     int clientWidthTwips_ = 0;
     int clientHeightTwips_ = 0;
     bool centred_ = false;

@@ -27,10 +27,6 @@ void Forms::showForm(Form* form) {
     bringToFront(form);
 }
 
-void Forms::hide(Form* form) {
-    if (form) form->hide();
-}
-
 void Forms::bringToFront(Form* form) {
     if (!form) return;
     form->raise();

@@ -31,6 +31,7 @@ public:
     F* load() {
         if (F* f = get<F>()) return f;
         auto* f = new F(app_);
+        f->forms_ = this;
         loaded_.insert(&F::staticMetaObject, f);
         f->Form_Load();
         return get<F>();
@@ -51,7 +52,6 @@ public:
 
     void unload(Form* form);
     void showForm(Form* form);
-    void hide(Form* form);
     void bringToFront(Form* form);
     // Lets pending window events run.
     void doEvents();

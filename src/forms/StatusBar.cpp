@@ -1,10 +1,12 @@
 #include "forms/StatusBar.h"
 
+#include "forms/ControlType.h"
 #include "forms/Twips.h"
 
 #include <QLabel>
 
 StatusBar::StatusBar(QWidget* parent) : QFrame(parent) {
+    setControlType(this, QStringLiteral("StatusBar"));
     setFrameShape(QFrame::NoFrame);
     addPanel();
 }

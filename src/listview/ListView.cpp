@@ -1,11 +1,13 @@
 #include "listview/ListView.h"
 
-#include "listview/ListItems.h"
+#include "forms/ControlType.h"
 #include "forms/Twips.h"
+#include "listview/ListItems.h"
 
 #include <QHeaderView>
 
 ListView::ListView(QWidget* parent) : QTreeView(parent), items_(new ListItems(this)) {
+    setControlType(this, QStringLiteral("ListView"));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);

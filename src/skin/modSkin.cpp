@@ -1,24 +1,19 @@
 #include "skin/modSkin.h"
 
-#include "app/App.h"
-#include "app/frmSplash.h"
-#include "listview/ListView.h"
-#include "skin/SkinLabel.h"
-#include "forms/StatusBar.h"
+#include "forms/ControlType.h"
+#include "forms/Form.h"
 #include "forms/Twips.h"
+#include "skin/SkinLabel.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTextBrowser>
-#include <QTimer>
 
 #include <utility>
 
 namespace {
-
-constexpr char kTypeProperty[] = "controlType";
 
 bool isContainer(const QWidget* w) {
     const QString type = TypeName(w);
@@ -47,8 +42,8 @@ void setRole(QWidget* w, QPalette::ColorRole role, OleColor c) {
 struct SkinGone {};
 
 // Reads the colours and applies the skin; throws when the skin is not there.
-void skinOnce(App& app, Form* frm) {
-    SkinControl* skin = app.g.objSkin.data();
+void skinOnce(const QPointer<SkinControl>& objSkin, Form* frm) {
+    SkinControl* skin = objSkin.data();
     if (!skin) throw SkinGone{};
     const OleColor back = skin->backColor();
     const OleColor text = skin->textColor();
@@ -60,16 +55,14 @@ void skinOnce(App& app, Form* frm) {
 }  // namespace
 
 QString TypeName(const QWidget* c) {
-    const QVariant given = c->property(kTypeProperty);
+    const QVariant given = c->property(kControlTypeProperty);
     if (given.isValid()) return given.toString();
     if (qobject_cast<const SkinLabel*>(c)) return QStringLiteral("SkinLabel");
     if (qobject_cast<const QLabel*>(c)) return QStringLiteral("Label");
     if (qobject_cast<const QCheckBox*>(c)) return QStringLiteral("CheckBox");
     if (qobject_cast<const QAbstractButton*>(c)) return QStringLiteral("CommandButton");
     if (qobject_cast<const QLineEdit*>(c)) return QStringLiteral("TextBox");
-    if (qobject_cast<const ListView*>(c)) return QStringLiteral("ListView");
     if (qobject_cast<const QGroupBox*>(c)) return QStringLiteral("Frame");
-    if (qobject_cast<const StatusBar*>(c)) return QStringLiteral("StatusBar");
     if (qobject_cast<const QTextBrowser*>(c)) return QStringLiteral("RichTextBox");
     if (qobject_cast<const QMenuBar*>(c)) return QStringLiteral("Menu");
     if (c->inherits("QWebEngineView")) return QStringLiteral("WebBrowser");
@@ -101,23 +94,17 @@ void SetControlColors(QWidget* frm, OleColor backColor, OleColor textColor, OleC
     }
 }
 
-bool ApplySkin(App& app, Form* frm) {
+bool ApplySkin(const QPointer<SkinControl>& objSkin, const std::function<void()>& reload, Form* frm) {
     try {
-        skinOnce(app, frm);
+        skinOnce(objSkin, frm);
         return true;
     } catch (const SkinGone&) {
     }
     // The skin went with the splash window: bring that back, without its start-up.
-    Forms& forms = app.forms;
-    const bool wasLoaded = forms.isLoaded<frmSplash>();
-    frmSplash* splash = forms.load<frmSplash>();
-    if (!splash) return false;
-    // Only a fresh load switches the timer on; waiting on an old one could last forever.
-    for (int pass = 0; !wasLoaded && !splash->Timer2->isActive() && pass < 1000; ++pass) forms.doEvents();
-    splash->Timer2->stop();
-    splash->hide();
+    if (!reload) return false;
+    reload();
     try {
-        skinOnce(app, frm);
+        skinOnce(objSkin, frm);
         return true;
     } catch (const SkinGone&) {
         return false;

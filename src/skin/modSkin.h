@@ -3,9 +3,11 @@
 #include "skin/SkinControl.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 
-class App;
+#include <functional>
+
 class Form;
 class QWidget;
 class SkinLabel;
@@ -22,9 +24,10 @@ QList<QWidget*> Controls(QWidget* frm);
 void SetControlColors(QWidget* frm, OleColor backColor, OleColor textColor, OleColor panelColor);
 
 // Gives a loaded window the skin. When the skin has gone with the splash
-// window, reloads that window (without running start-up again) and tries once
-// more. False when the second try failed too; the window then stays unskinned.
-bool ApplySkin(App& app, Form* frm);
+// window, asks reload to bring that window back (without running start-up
+// again), which sets objSkin, and tries once more. False when the second try
+// failed too; the window then stays unskinned.
+bool ApplySkin(const QPointer<SkinControl>& objSkin, const std::function<void()>& reload, Form* frm);
 
 // Lays a skin label over every plain label of the window (only those in
 // container, when given), copying place, size, font, caption and visibility.

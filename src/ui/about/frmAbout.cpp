@@ -5,6 +5,7 @@
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
 #include "forms/ClickLabel.h"
+#include "forms/ControlType.h"
 #include "forms/Twips.h"
 
 #include <QPixmap>
@@ -30,7 +31,7 @@ frmAbout::frmAbout(App& app) : Form(app) {
 
     Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setProperty("controlType", QStringLiteral("PictureBox"));
+    setControlType(Picture1, QStringLiteral("PictureBox"));
     Picture1->setPixmap(QPixmap(QStringLiteral(":/images/about-header.jpg")));
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Picture1->setAutoFillBackground(true);
@@ -71,7 +72,7 @@ void frmAbout::Form_Load() {
     lblWebsite->setText(info.comments());
     if (app().g.blnSkin) {
         SubstituteLabels(this, SkinLabel1);
-        ApplySkin(app(), this);
+        ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
     }
 }
 

@@ -103,7 +103,7 @@ void frmWebsite::Form_Load() {
     SetOnTop(this, true);
     if (app().g.blnSkin) {
         SubstituteLabels(this, SkinLabel1, SkinLabel1[0]->parentWidget());
-        ApplySkin(app(), this);
+        ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
     }
     WebBrowser1->load(QUrl::fromUserInput(app().g.strWebsite));
     setWindowState(windowState() | Qt::WindowMaximized);

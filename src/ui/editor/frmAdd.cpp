@@ -72,7 +72,7 @@ frmAdd::frmAdd(App& app) : Form(app) {
 
 void frmAdd::Form_Load() {
     refill();
-    if (app().g.blnSkin) ApplySkin(app(), this);
+    if (app().g.blnSkin) ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
 }
 
 void frmAdd::refill() {

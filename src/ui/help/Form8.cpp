@@ -62,7 +62,7 @@ QString Form8::documentPath(App& app) {
 
 void Form8::Form_Load() {
     // Nothing here stops the window from loading: a step that fails is skipped.
-    if (app().g.blnSkin) ApplySkin(app(), this);
+    if (app().g.blnSkin) ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
     const QString path = documentPath(app());
     if (!FileExists(path)) {
         documentMissing_ = true;

@@ -145,7 +145,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::afterFormLoad() {
-    if (app().g.blnSkin) ApplySkin(app(), this);
+    if (app().g.blnSkin) ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
     setVisible(true);
     const QString showHelp = app().platform.settings->read(app().platform.appInfo->productName(),
                                                            QStringLiteral("Settings"), QStringLiteral("showHelp"),

@@ -117,7 +117,7 @@ void frmPass::Form_Load() {
     app().forms.doEvents();
     txtPass->clear();
     txtPass->setFocus();
-    if (app().g.blnSkin) ApplySkin(app(), this);
+    if (app().g.blnSkin) ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
 }
 
 void frmPass::Form_Unload() {
