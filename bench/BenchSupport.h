@@ -3,13 +3,18 @@
 // What the benchmark programs share: a reporter that keeps each step's time
 // and counters for the ratios printed after the run.
 
+#include <QString>
+#include <QStringView>
 #include <QtGlobal>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -92,6 +97,36 @@ inline bool initBenchmarks(int argc, char** argv, int defaultRepetitions = 3) {
     return !benchmark::ReportUnrecognizedArguments(count, args.data());
 }
 
+// The steps of one benchmark program: each registered in milliseconds of real
+// time, each failure noted here as well, so it counts whatever the reporter
+// is shown.
+class Steps {
+public:
+    void add(const std::string& label, std::function<void(benchmark::State&)> fn) {
+        benchmark::RegisterBenchmark(label.c_str(), [fn = std::move(fn), label, this](benchmark::State& s) {
+            fn(s);
+            if (s.error_occurred()) failed_.insert(label);
+        })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+
+    // Runs them all and prints every failure; false when one failed. The
+    // reporter then holds the times.
+    bool run(CapturingReporter& reporter) {
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        benchmark::Shutdown();
+        for (const auto& [step, why] : reporter.errors()) std::printf("failed %s: %s\n", step.c_str(), why.c_str());
+        for (const std::string& step : failed_)
+            if (!reporter.errors().count(step)) std::printf("failed %s\n", step.c_str());
+        std::printf("\n");
+        return failed_.empty() && reporter.errors().empty();
+    }
+
+private:
+    std::set<std::string> failed_;
+};
+
 // splitmix64: the same data on every machine (the standard distributions
 // are not portable between library implementations).
 class Random {
@@ -111,3 +146,12 @@ public:
 private:
     quint64 state_;
 };
+
+// A text of minLen to maxLen characters drawn from the alphabet.
+inline QString randomText(Random& rng, qsizetype minLen, qsizetype maxLen, QStringView alphabet) {
+    const qsizetype len = rng.between(minLen, maxLen);
+    QString s;
+    s.reserve(len);
+    for (qsizetype i = 0; i < len; ++i) s.append(alphabet.at(rng.between(0, alphabet.size() - 1)));
+    return s;
+}

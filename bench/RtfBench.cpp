@@ -14,7 +14,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <set>
 #include <string>
 
 namespace {
@@ -52,35 +51,22 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
-    std::set<std::string> failed;
+    Steps steps;
     for (const Shape shape : kShapes) {
         for (const bool alike : {true, false}) {
             const HostileRtf::Document d = HostileRtf::make(shape, kBytes, alike);
             std::printf("%-24s %lld bytes, %lld runs\n", name("", shape, alike).c_str() + 1,
                         static_cast<long long>(d.rtf.size()), static_cast<long long>(d.words.size()));
             for (const bool layout : {false, true}) {
-                const std::string label = name(layout ? "read_and_layout" : "read", shape, alike);
                 const QByteArray rtf = d.rtf;
-                benchmark::RegisterBenchmark(label.c_str(), [rtf, layout, label, &failed](benchmark::State& s) {
-                    read(s, rtf, layout);
-                    if (s.error_occurred()) failed.insert(label);
-                })
-                    ->Unit(benchmark::kMillisecond)
-                    ->UseRealTime();
+                steps.add(name(layout ? "read_and_layout" : "read", shape, alike),
+                          [rtf, layout](benchmark::State& s) { read(s, rtf, layout); });
             }
         }
     }
 
     CapturingReporter reporter(benchmark::CreateDefaultDisplayReporter());
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    bool ok = failed.empty() && reporter.errors().empty();
-    for (const auto& [step, why] : reporter.errors()) std::printf("failed %s: %s\n", step.c_str(), why.c_str());
-    for (const std::string& step : failed)
-        if (!reporter.errors().count(step)) std::printf("failed %s\n", step.c_str());
-
-    std::printf("\n");
+    bool ok = steps.run(reporter);
     for (const char* step : {"read", "read_and_layout"}) {
         for (const Shape shape : kShapes) {
             const auto time = reporter.time(name(step, shape, false));

@@ -22,7 +22,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,14 +36,6 @@ constexpr double kSortGoal = 1.5;
 constexpr double kAddVsSortGoal = 0.01;
 constexpr double kAddGoal = 1.5;
 
-
-QString randomText(Random& rng, qsizetype minLen, qsizetype maxLen, QStringView alphabet) {
-    const qsizetype len = rng.between(minLen, maxLen);
-    QString s;
-    s.reserve(len);
-    for (qsizetype i = 0; i < len; ++i) s.append(alphabet.at(rng.between(0, alphabet.size() - 1)));
-    return s;
-}
 
 // The same name typed with other capitals: equal for the list's comparison,
 // so it exercises the order of equal keys.
@@ -312,15 +303,9 @@ int main(int argc, char** argv) {
     std::printf("collation locale: %s\n", qPrintable(QLocale().name()));
 
     const auto d = makeData();
-    std::set<std::string> failed;
-    auto add = [&failed](const std::string& label, std::function<void(benchmark::State&)> fn) {
-        // Noted here as well, so a failure counts whatever the reporter is shown.
-        benchmark::RegisterBenchmark(label.c_str(), [fn = std::move(fn), label, &failed](benchmark::State& s) {
-            fn(s);
-            if (s.error_occurred()) failed.insert(label);
-        })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+    Steps steps;
+    const auto add = [&steps](const std::string& label, std::function<void(benchmark::State&)> fn) {
+        steps.add(label, std::move(fn));
     };
     for (int c = 0; c < ListItems::kColumns; ++c) {
         const std::string col = std::to_string(c);
@@ -332,15 +317,7 @@ int main(int argc, char** argv) {
     add(name("add_sorted_" + batch), [d](benchmark::State& s) { addSorted(s, *d); });
 
     CapturingReporter reporter(benchmark::CreateDefaultDisplayReporter());
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    bool ok = failed.empty() && reporter.errors().empty();
-    for (const auto& [step, why] : reporter.errors()) std::printf("failed %s: %s\n", step.c_str(), why.c_str());
-    for (const std::string& step : failed)
-        if (!reporter.errors().count(step)) std::printf("failed %s\n", step.c_str());
-
-    std::printf("\n");
+    bool ok = steps.run(reporter);
     const auto report = [&ok](const std::string& label, std::optional<double> step, std::optional<double> base,
                               double goal, const char* unit) {
         if (!step || !base) return;  // filtered out or failed

@@ -3,6 +3,7 @@
 // exits non-zero when a step is more than twice its yardstick or fails.
 
 #include "listview/ListItems.h"
+#include "VaultEntries.h"
 #include "vault/VaultCodec.h"
 #include "vault/VaultFile.h"
 
@@ -23,7 +24,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -34,14 +34,6 @@ namespace {
 constexpr double kGoal = 2.0;
 const qsizetype kSizes[] = {32767, 100000};
 
-
-QString randomText(Random& rng, qsizetype minLen, qsizetype maxLen, QStringView alphabet) {
-    const qsizetype len = rng.between(minLen, maxLen);
-    QString s;
-    s.reserve(len);
-    for (qsizetype i = 0; i < len; ++i) s.append(alphabet.at(rng.between(0, alphabet.size() - 1)));
-    return s;
-}
 
 std::vector<Entry> makeEntries(qsizetype count) {
     const QString user = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789._-");
@@ -195,38 +187,21 @@ int main(int argc, char** argv) {
     QTemporaryDir root(parent + QStringLiteral("/tressik-bench-XXXXXX"));
     if (!root.isValid()) die(QStringLiteral("cannot create a folder in ") + parent);
 
-    std::set<std::string> failed;
+    Steps all;
     for (const qsizetype n : kSizes) {
         auto v = makeVault(root.path(), n);
-        const std::pair<const char*, void (*)(benchmark::State&, const Vault&)> steps[] = {
+        const std::pair<const char*, void (*)(benchmark::State&, const Vault&)> stepsOfSize[] = {
             {"read_split_baseline", readSplitBaseline},
             {"parse", parse},
             {"fill", fill},
             {"write_fsync_baseline", writeFsyncBaseline},
             {"save", save},
         };
-        for (const auto& [step, fn] : steps) {
-            // Noted here as well, so a failure counts whatever the reporter is shown.
-            const std::string label = name(step, n);
-            benchmark::RegisterBenchmark(label.c_str(), [v, fn = fn, label, &failed](benchmark::State& s) {
-                fn(s, *v);
-                if (s.error_occurred()) failed.insert(label);
-            })
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-        }
+        for (const auto& [step, fn] : stepsOfSize) all.add(name(step, n), [v, fn = fn](benchmark::State& s) { fn(s, *v); });
     }
 
     CapturingReporter reporter(benchmark::CreateDefaultDisplayReporter());
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    bool ok = failed.empty() && reporter.errors().empty();
-    for (const auto& [step, why] : reporter.errors()) std::printf("failed %s: %s\n", step.c_str(), why.c_str());
-    for (const std::string& step : failed)
-        if (!reporter.errors().count(step)) std::printf("failed %s\n", step.c_str());
-
-    std::printf("\n");
+    bool ok = all.run(reporter);
     const struct {
         const char* label;
         const char* step;

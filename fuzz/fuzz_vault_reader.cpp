@@ -2,6 +2,7 @@
 // outside the program, so every reader must cope and agree with the others.
 
 #include "text/CodePage.h"
+#include "VaultEntries.h"
 #include "vault/VaultCodec.h"
 
 #include <QByteArray>

@@ -38,6 +38,5 @@ struct Globals {
     QString strEditUsername;
     QString strEditPassword;
     QString strEditLocation;
-    qsizetype intEditIndex = 0;
     quint64 editRowId = 0;  // the row the editor opened, so a sort cannot redirect the save
 };

@@ -31,28 +31,20 @@ QRect rect(const QWidget* w) {
             static_cast<int>(fromPixels(g.width())), static_cast<int>(fromPixels(g.height()))};
 }
 
-void setLeft(QWidget* w, int left) {
+namespace {
+
+template <class Change>
+void change(QWidget* w, Change&& c) {
     QRect r = rect(w);
-    r.moveLeft(left);
+    c(r);
     apply(w, r);
 }
 
-void setTop(QWidget* w, int top) {
-    QRect r = rect(w);
-    r.moveTop(top);
-    apply(w, r);
-}
+}  // namespace
 
-void setWidth(QWidget* w, int width) {
-    QRect r = rect(w);
-    r.setWidth(width);
-    apply(w, r);
-}
-
-void setHeight(QWidget* w, int height) {
-    QRect r = rect(w);
-    r.setHeight(height);
-    apply(w, r);
-}
+void setLeft(QWidget* w, int left) { change(w, [&](QRect& r) { r.moveLeft(left); }); }
+void setTop(QWidget* w, int top) { change(w, [&](QRect& r) { r.moveTop(top); }); }
+void setWidth(QWidget* w, int width) { change(w, [&](QRect& r) { r.setWidth(width); }); }
+void setHeight(QWidget* w, int height) { change(w, [&](QRect& r) { r.setHeight(height); }); }
 
 }  // namespace Twips

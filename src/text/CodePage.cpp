@@ -36,13 +36,6 @@ const Tables& tables() {
 
 }  // namespace
 
-char16_t charOf(unsigned char byte) { return tables().toChar[byte]; }
-
-int byteOf(char16_t c) {
-    const auto& to = tables().toByte;
-    return c < to.size() ? to[c] : -1;
-}
-
 QString decode(QByteArrayView bytes) {
     QString out(bytes.size(), Qt::Uninitialized);
     toChars(bytes, out.data());

@@ -13,10 +13,6 @@
 // with it exactly.
 namespace CodePage {
 
-// The character of a byte.
-char16_t charOf(unsigned char byte);
-// The byte of a character; -1 when the code page lacks it.
-int byteOf(char16_t c);
 
 QString decode(QByteArrayView bytes);
 // nullopt when the text holds a character the code page cannot represent.

@@ -4,36 +4,12 @@
 
 #include <QList>
 
-#include <array>
 #include <cstring>
 
 namespace VaultCodec {
 namespace {
 
 constexpr unsigned char kScrambledBar = '|' ^ 0x80;
-
-// File bytes straight to characters and back, scramble included, built once
-// from the code page.
-struct Tables {
-    std::array<char16_t, 256> fromFile{};
-    std::vector<qint16> toFile;  // by character code; -1 when the code page lacks it
-};
-
-const Tables& tables() {
-    static const Tables t = [] {
-        Tables built;
-        char16_t highest = 0;
-        for (int b = 0; b < 256; ++b) {
-            const char16_t c = CodePage::charOf(static_cast<unsigned char>(b));
-            built.fromFile[static_cast<size_t>(b ^ 0x80)] = c;
-            highest = std::max(highest, c);
-        }
-        built.toFile.assign(static_cast<size_t>(highest) + 1, -1);
-        for (int b = 0; b < 256; ++b) built.toFile[built.fromFile[static_cast<size_t>(b)]] = static_cast<qint16>(b);
-        return built;
-    }();
-    return t;
-}
 
 const unsigned char* bytesOf(const QByteArray& a) { return reinterpret_cast<const unsigned char*>(a.constData()); }
 
@@ -70,29 +46,15 @@ qsizetype findSeparator(const unsigned char* line, qsizetype from, qsizetype len
     return -1;
 }
 
-using FromFile = std::array<char16_t, 256>;
-
-void decodeInto(QChar* out, const unsigned char* raw, qsizetype length, const FromFile& from) {
-    // Mostly plain ASCII: every file byte has its high bit set, and the loop vectorises.
-    unsigned char all = 0xFF;
-    for (qsizetype i = 0; i < length; ++i) all &= raw[i];
-    auto* o = reinterpret_cast<char16_t*>(out);
-    if (all & 0x80) {
-        for (qsizetype i = 0; i < length; ++i) o[i] = static_cast<char16_t>(raw[i] ^ 0x80);
-    } else {
-        for (qsizetype i = 0; i < length; ++i) o[i] = from[raw[i]];
-    }
-}
-
-QString decodeLine(const unsigned char* raw, qsizetype length) {
-    QString s(length, Qt::Uninitialized);
-    decodeInto(s.data(), raw, length, tables().fromFile);
-    return s;
-}
-
 // The file's bytes with the scramble undone are the code page's bytes.
 void unscrambleInto(char* out, const unsigned char* raw, qsizetype length) {
     for (qsizetype i = 0; i < length; ++i) out[i] = static_cast<char>(raw[i] ^ 0x80u);
+}
+
+QString decodeLine(const unsigned char* raw, qsizetype length) {
+    QByteArray plain(length, Qt::Uninitialized);
+    unscrambleInto(plain.data(), raw, length);
+    return CodePage::decode(plain);
 }
 
 PackedEntry packLine(const unsigned char* raw, qsizetype length) {
@@ -121,14 +83,9 @@ PackedEntry packLine(const unsigned char* raw, qsizetype length) {
 
 // Writes the text's file bytes at w; false when a character has no byte.
 bool put(char*& w, QStringView text) {
-    const auto& to = tables().toFile;
-    const size_t limit = to.size();
-    for (const QChar ch : text) {
-        const size_t c = ch.unicode();
-        const qint16 b = c < limit ? to[c] : qint16(-1);
-        if (b < 0) return false;
-        *w++ = static_cast<char>(b);
-    }
+    if (!CodePage::toBytes(text, w)) return false;
+    for (qsizetype i = 0; i < text.size(); ++i) w[i] = static_cast<char>(static_cast<unsigned char>(w[i]) ^ 0x80u);
+    w += text.size();
     return true;
 }
 
@@ -179,15 +136,6 @@ QByteArray ScrambleText(QByteArray text) {
     return text;
 }
 
-std::vector<QByteArray> splitLines(const QByteArray& bytes) {
-    std::vector<QByteArray> lines;
-    forEachLine(bytes, [&](qsizetype, const unsigned char* start, qsizetype length) {
-        lines.emplace_back(reinterpret_cast<const char*>(start), length);
-        return true;
-    });
-    return lines;
-}
-
 QString readMasterPassword(const QByteArray& bytes) {
     QString password;
     forEachLine(bytes, [&](qsizetype, const unsigned char* start, qsizetype length) {
@@ -204,12 +152,6 @@ std::vector<PackedEntry> readPackedEntries(const QByteArray& bytes) {
         if (lineNo > 0 && !isSkipped(start, length)) entries.push_back(packLine(start, length));
         return true;
     });
-    return entries;
-}
-
-std::vector<Entry> readEntries(const QByteArray& bytes) {
-    std::vector<Entry> entries;
-    for (const PackedEntry& e : readPackedEntries(bytes)) entries.push_back(e.toEntry());
     return entries;
 }
 
@@ -271,22 +213,6 @@ std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetyp
     return serialiseLines(masterPassword, count, lineSize, putLine);
 }
 
-std::optional<QByteArray> serialiseVault(const QString& masterPassword, const std::vector<Entry>& entries) {
-    const auto at = [&](qsizetype n) -> const Entry& { return entries[static_cast<size_t>(n)]; };
-    const auto lineSize = [&](qsizetype n) {
-        return at(n).username.size() + at(n).password.size() + at(n).location.size() + 6;
-    };
-    const auto putLine = [&](char*& w, qsizetype n) {
-        const Entry& e = at(n);
-        if (!put(w, e.username)) return false;
-        putSeparator(w);
-        if (!put(w, e.password)) return false;
-        putSeparator(w);
-        return put(w, e.location);
-    };
-    return serialiseLines(masterPassword, static_cast<qsizetype>(entries.size()), lineSize, putLine);
-}
-
 std::optional<QByteArray> newVaultBytes(const QString& masterPassword) {
     QByteArray out(masterPassword.size() + 2, Qt::Uninitialized);
     char* w = out.data();
@@ -298,11 +224,11 @@ std::optional<QByteArray> newVaultBytes(const QString& masterPassword) {
 namespace {
 
 QString unstorableCharacter(const QString& text) {
-    const auto& to = tables().toFile;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
+        char byte = 0;
         // Code 141 scrambles to a CR, which would end the line on reading.
-        if (c == 0x8D || c >= to.size() || to[c] < 0) {
+        if (c == 0x8D || !CodePage::toBytes(text.sliced(i, 1), &byte)) {
             const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
             return text.mid(i, len);
         }

@@ -20,19 +20,12 @@ inline constexpr char kFieldSeparator[] = "|||";
 // Inverts the highest bit of every byte: its own inverse (128 <-> 0 included).
 QByteArray ScrambleText(QByteArray text);
 
-// Splits raw file bytes into lines: a CR ends a line and an LF right after it
-// is dropped; a lone LF stays part of the line; the last line may lack its end.
-std::vector<QByteArray> splitLines(const QByteArray& bytes);
-
 // Line 1, unscrambled. Empty for an empty file or an empty first line.
 QString readMasterPassword(const QByteArray& bytes);
 
-// Every entry line after line 1, skipping lines that are empty or one space
-// (tested while still scrambled). Missing pieces load as empty fields;
-// pieces after the third are ignored.
-std::vector<Entry> readEntries(const QByteArray& bytes);
-
-// The same entries, each packed as code-page bytes.
+// Every entry line after line 1, each packed as code-page bytes, skipping
+// lines that are empty or one space (tested while still scrambled). Missing
+// pieces load as empty fields; pieces after the third are ignored.
 std::vector<PackedEntry> readPackedEntries(const QByteArray& bytes);
 
 // True when some line after the first would load as an entry.
@@ -50,7 +43,6 @@ using EntryReader = std::function<const PackedEntry*(qsizetype n)>;
 // entry, then one empty line. nullopt when some text cannot be encoded.
 std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count,
                                          const EntryReader& entry);
-std::optional<QByteArray> serialiseVault(const QString& masterPassword, const std::vector<Entry>& entries);
 
 // A brand-new vault that holds only the master password.
 std::optional<QByteArray> newVaultBytes(const QString& masterPassword);

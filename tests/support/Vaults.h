@@ -1,6 +1,7 @@
 #pragma once
 
 #include "vault/VaultCodec.h"
+#include "VaultEntries.h"
 
 #include <QByteArray>
 #include <vector>

@@ -1,4 +1,5 @@
 #include "text/CodePage.h"
+#include "VaultEntries.h"
 #include "vault/VaultCodec.h"
 
 #include <QRandomGenerator>

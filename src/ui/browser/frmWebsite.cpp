@@ -121,14 +121,7 @@ void frmWebsite::resizeEvent(QResizeEvent* event) {
     Form_Resize();
 }
 
-void frmWebsite::paintEvent(QPaintEvent* event) {
-    Form::paintEvent(event);
-    Form_Paint();
-}
-
 void frmWebsite::Form_Resize() { LayoutControls(); }
-
-void frmWebsite::Form_Paint() { LayoutControls(); }
 
 void frmWebsite::LayoutControls() {
     // The status bar is aligned to the window's bottom edge, full width.

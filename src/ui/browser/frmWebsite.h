@@ -21,7 +21,6 @@ public:
     void Form_Load() override;
     void Form_Unload() override;
     void Form_Resize();
-    void Form_Paint();
     void Command3_Click();
     void Command4_Click();
     void Command5_Click();
@@ -51,7 +50,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     void applyClientSize(int widthPx, int heightPx) override;
 
 private:

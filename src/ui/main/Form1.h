@@ -69,6 +69,8 @@ protected:
 private:
     void buildMenus();
     void connectHandlers();
+    // The first selected entry; 0, with the complaint in the status line, when none is.
+    qsizetype selectedEntry(const QString& complaint);
 
     QWidget* client_;
 };

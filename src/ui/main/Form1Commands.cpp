@@ -16,16 +16,12 @@ void Form1::cmdAdd_Click(int) {
 
 void Form1::cmdEdit_Click() {
     const ListItems& items = lstPass->items();
-    const qsizetype n = items.firstSelected();
-    if (n == 0) {
-        SetStatus(QStringLiteral("You must first select an entry to edit."));
-        return;
-    }
+    const qsizetype n = selectedEntry(QStringLiteral("You must first select an entry to edit."));
+    if (n == 0) return;
     Globals& g = app().g;
     g.strEditUsername = items.text(n);
     g.strEditPassword = items.subItem(n, 1);
     g.strEditLocation = items.subItem(n, 2);
-    g.intEditIndex = n;
     g.editRowId = items.rowId(n);
     g.strEditMode = QStringLiteral("Edit");
     if (frmAdd* editor = app().forms.get<frmAdd>()) editor->refill();
@@ -36,11 +32,8 @@ void Form1::cmdCopy_Click(int index) {
     IClipboard& clipboard = *app().platform.clipboard;
     clipboard.clear();
     const ListItems& items = lstPass->items();
-    const qsizetype n = items.firstSelected();
-    if (n == 0) {
-        SetStatus(QStringLiteral("You must first select a row to copy from."));
-        return;
-    }
+    const qsizetype n = selectedEntry(QStringLiteral("You must first select a row to copy from."));
+    if (n == 0) return;
     static const QString prefixes[] = {QStringLiteral("Copied Username "), QStringLiteral("Copied Password "),
                                        QStringLiteral("Copied Location ")};
     if (index < 0 || index > 2) return;
@@ -51,11 +44,8 @@ void Form1::cmdCopy_Click(int index) {
 
 void Form1::cmdDelete_Click() {
     ListItems& items = lstPass->items();
-    const qsizetype n = items.firstSelected();
-    if (n == 0) {
-        SetStatus(QStringLiteral("You must first select an entry to delete."));
-        return;
-    }
+    const qsizetype n = selectedEntry(QStringLiteral("You must first select an entry to delete."));
+    if (n == 0) return;
     const QString text = QStringLiteral("Are you sure you want to delete the following information?\r\n\r\n") +
                          QStringLiteral("Username: ") + items.text(n) + QStringLiteral("\r\n") +
                          QStringLiteral("Password: ") + items.subItem(n, 1) + QStringLiteral("\r\n") +
@@ -68,6 +58,12 @@ void Form1::cmdDelete_Click() {
     }
     items.remove(n);
     if (SaveData(app())) SetStatus(QStringLiteral("Entry deleted successfully, data saved."));
+}
+
+qsizetype Form1::selectedEntry(const QString& complaint) {
+    const qsizetype n = lstPass->items().firstSelected();
+    if (n == 0) SetStatus(complaint);
+    return n;
 }
 
 QString GotoAddress(const QString& location) {
@@ -83,11 +79,8 @@ QString GotoAddress(const QString& location) {
 
 void Form1::cmdGoto_Click() {
     const ListItems& items = lstPass->items();
-    const qsizetype n = items.firstSelected();
-    if (n == 0) {
-        SetStatus(QStringLiteral("You must first select an entry to go to."));
-        return;
-    }
+    const qsizetype n = selectedEntry(QStringLiteral("You must first select an entry to go to."));
+    if (n == 0) return;
     SetStatus(QStringLiteral("Opening Location..."));
     const QString address = GotoAddress(items.subItem(n, 2));
     if (!app().platform.opener->open(address))
