@@ -12,6 +12,10 @@ public:
     QString caption() const { return caption_; }
     void setCaption(const QString& caption);
 
+    // The hidden element 0 of a window's skin label array, which label
+    // substitution copies: "Windowed Label" in MS Sans Serif, at this place in twips.
+    static SkinLabel* hiddenTemplate(QWidget* parent, int left, int top, int width, int height);
+
 private:
     QString caption_;
 };

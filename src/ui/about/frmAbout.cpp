@@ -49,13 +49,7 @@ frmAbout::frmAbout(App& app) : Form(app) {
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     lblWebsite->setPalette(blue);
     lblWebsite->setCursor(Qt::PointingHandCursor);
-    SkinLabel1.push_back(new SkinLabel(QStringLiteral("Windowed Label"), this));
-    SkinLabel1[0]->setObjectName(QStringLiteral("SkinLabel1"));
-    QFont sans(QStringLiteral("MS Sans Serif"));
-    sans.setPointSizeF(8.25);
-    SkinLabel1[0]->setFont(sans);
-    Twips::place(SkinLabel1[0], 480, 2760, 555, 195);
-    SkinLabel1[0]->setVisible(false);
+    SkinLabel1.push_back(SkinLabel::hiddenTemplate(this, 480, 2760, 555, 195));
     setClientSizeTwips(7455, 2535);
 
     connect(lblWebsite, &ClickLabel::clicked, this, &frmAbout::lblWebsite_Click);

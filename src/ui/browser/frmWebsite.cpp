@@ -64,12 +64,7 @@ frmWebsite::frmWebsite(App& app) : Form(app) {
     WebBrowser1 = new QWebEngineView(frmBrowser);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     Twips::place(WebBrowser1, 120, 1140, 6135, 5595);
-    SkinLabel1.push_back(new SkinLabel(QStringLiteral("Windowed Label"), frmBrowser));
-    QFont sans(QStringLiteral("MS Sans Serif"));
-    sans.setPointSizeF(8.25);
-    SkinLabel1[0]->setFont(sans);
-    Twips::place(SkinLabel1[0], 3180, 6840, 555, 135);
-    SkinLabel1[0]->setVisible(false);
+    SkinLabel1.push_back(SkinLabel::hiddenTemplate(frmBrowser, 3180, 6840, 555, 135));
 
     QWidget* order[] = {Command6, Command3, Text1, Command5, Command4, Command7[1], WebBrowser1};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
