@@ -107,14 +107,6 @@ void WebsiteProcess::letGo() {
     leaving_.push_back(p);
 }
 
-qint64 WebsiteProcess::processId() const { return process_ ? process_->processId() : 0; }
-
-int WebsiteProcess::leaving() const {
-    int n = 0;
-    for (const QPointer<QProcess>& p : leaving_) n += p && p->state() != QProcess::NotRunning ? 1 : 0;
-    return n;
-}
-
 void WebsiteProcess::send(const char* word) {
     // Written while the process is still starting, the word waits in the pipe.
     if (!process_ || process_->state() == QProcess::NotRunning) return;

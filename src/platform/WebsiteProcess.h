@@ -33,11 +33,6 @@ public:
     void mainClosed() override;
     void close() override;
 
-    // The browser's process id, 0 when none runs.
-    qint64 processId() const;
-    // Browser processes asked to go that have not gone yet.
-    int leaving() const;
-
     static QString executableName();
 
 private:

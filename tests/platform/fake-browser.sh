@@ -3,6 +3,7 @@
 # sent, and behaves as FAKE_BROWSER_MODE says.
 log="$FAKE_BROWSER_LOG"
 printf '%s\n' "$@" >"$log.args"
+echo $$ >>"$log.pids"
 case "${FAKE_BROWSER_MODE:-}" in
   fail) exit 3 ;;
   crash) echo shown; sleep 0.2; kill -SEGV $$ ;;
