@@ -179,11 +179,16 @@ private slots:
         QTemporaryDir dir;
         const QString path = VaultFile::vaultPath(dir.path());
         put(path, "old");
-        VaultFile::setAfterCommitHook([](const QString& p) { put(p, "garbled"); });
+        // A disk that gives back other bytes than it was given.
+        DurableFile::setFaultHook([&](DurableFile::Op op) {
+            if (op == DurableFile::Op::ReadOpen) put(path, "garbled");
+            return 0;
+        });
         const VaultFile::Result r = VaultFile::writeAtomic(path, "new");
-        VaultFile::setAfterCommitHook({});
+        DurableFile::setFaultHook({});
         QVERIFY(!r.ok);
         QVERIFY(r.replaced);
+        QVERIFY(r.differs);
         QVERIFY(r.error.startsWith("Cannot verify"));
         // The next write goes through.
         QVERIFY(VaultFile::writeAtomic(path, "newer").ok);
