@@ -1,6 +1,6 @@
+#include "support/Layout.h"
 #include "support/Unlocked.h"
 #include "ui/help/Form8.h"
-#include "forms/Twips.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,10 +26,7 @@ struct Helped : TestApp {
         if (withDocument) writeHelp(dir());
         if (stored) fakes.settings->values.insert(kKey, *stored);
         writeVault(vaultOf("pw"));
-        main = app->forms.load<Form1>();
-        frmPass* pass = app->forms.get<frmPass>();
-        pass->txtPass->setText("pw");
-        pass->cmdOK_Click();
+        main = unlock(*this, "pw");
     }
     Form8* help() const { return app->forms.get<Form8>(); }
     Form1* main = nullptr;
@@ -50,10 +47,8 @@ private slots:
         QVERIFY(t.fakes.settings->writes.isEmpty());
         QVERIFY(h->rtf1->isReadOnly());
         QVERIFY(h->rtf1->toPlainText().contains("Tressik help bold text"));
-        QCOMPARE(h->clientWidthTwips(), 10290);
-        QCOMPARE(h->clientHeightTwips(), 7920);
-        QCOMPARE(Twips::rect(h->rtf1), QRect(0, 0, 10275, 7515));
-        QCOMPARE(Twips::rect(h->Check1), QRect(60, 7620, 1995, 255));
+        QVERIFY(below(h->Check1, h->rtf1));
+        QVERIFY(inside(h->rtf1) && inside(h->Check1));
         QVERIFY(h->windowFlags() & Qt::Tool);  // kept out of the task bar
     }
 

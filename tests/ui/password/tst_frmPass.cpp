@@ -1,4 +1,4 @@
-#include "skin/SkinLabel.h"
+#include "support/Layout.h"
 #include "support/Unlocked.h"
 
 #include <QPushButton>
@@ -11,15 +11,6 @@ frmPass* open(TestApp& t) {
     t.app->g.strProgramName = "Tressik";
     t.app->forms.load<Form1>();
     return t.app->forms.get<frmPass>();
-}
-
-bool below(const QWidget* lower, const QWidget* upper) { return lower->y() > upper->geometry().bottom(); }
-
-// A label on the same line as its box, its words ending left of it.
-bool labels(const SkinLabel* label, const QWidget* box) {
-    const int middle = label->geometry().center().y();
-    return label->x() + label->fontMetrics().horizontalAdvance(label->caption()) < box->x() && middle > box->y() &&
-           middle < box->geometry().bottom();
 }
 
 }  // namespace
@@ -66,11 +57,9 @@ private slots:
             last = f->txtPass2;
         }
         QVERIFY(below(f->cmdOK, last));
-        QCOMPARE(f->cmdCancel->y(), f->cmdOK->y());
-        QVERIFY(f->cmdOK->geometry().right() < f->cmdCancel->x());
-        const QRect window(QPoint(), f->size());
+        QVERIFY(inARow({f->cmdOK, f->cmdCancel}));
         for (QWidget* c : std::initializer_list<QWidget*>{f->SkinLabel1, last, f->cmdOK, f->cmdCancel})
-            QVERIFY2(window.contains(c->geometry()), c->objectName().toLatin1());
+            QVERIFY2(inside(c), c->objectName().toLatin1());
         QVERIFY(f->height() - f->cmdOK->geometry().bottom() < f->cmdOK->height());
     }
 
