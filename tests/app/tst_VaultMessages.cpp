@@ -64,19 +64,55 @@ QStringList strays(const QString& folder) {
     return names;
 }
 
-void writeLock(const QString& path, const QByteArray& bytes) {
-    QFile lock(path);
-    if (lock.open(QIODevice::WriteOnly)) lock.write(bytes);
-}
-
-frmPass* passwordWindow(TestApp& t) {
+// Starts with a lock file of these bytes, last changed then (if valid).
+void startWithLock(TestApp& t, const QByteArray& bytes, const QDateTime& changed) {
+    QFile lock(t.vaultPath() + ".lock");
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(bytes);
+    lock.flush();
+    if (changed.isValid()) QVERIFY(lock.setFileTime(changed, QFileDevice::FileModificationTime));
+    lock.close();
     t.app->forms.load<Form1>();
-    return t.app->forms.get<frmPass>();
 }
 
-Form1* unlockWith(TestApp& t, const std::vector<Entry>& entries) {
-    t.writeVault(vaultOf("pw", entries));
+void newPassword(TestApp& t, const QString& typed, const QString& again) {
+    t.app->forms.load<Form1>();
+    frmPass* pass = t.app->forms.get<frmPass>();
+    pass->txtPass->setText(typed);
+    pass->txtPass2->setText(again);
+    pass->cmdOK_Click();
+}
+
+void wrongPasswords(TestApp& t, int times) {
+    t.writeVault(vaultOf("Secret"));
+    t.app->forms.load<Form1>();
+    frmPass* pass = t.app->forms.get<frmPass>();
+    for (int i = 0; i < times; ++i) {
+        pass->txtPass->setText("secret");
+        pass->cmdOK_Click();
+    }
+}
+
+// Past the password window, with one entry.
+Form1* unlocked(TestApp& t) {
+    t.writeVault(vaultOf("pw", {{"u", "p", "l"}}));
     return unlock(t, "pw");
+}
+
+// Saves the vault while the trouble made with these arguments lasts.
+template <class Trouble, class... Args>
+void saveWith(TestApp& t, Args... args) {
+    unlocked(t);
+    Trouble trouble(args...);
+    SaveData(*t.app);
+}
+
+void saveEntry(TestApp& t, const QString& username, const QString& password) {
+    unlocked(t)->cmdAdd_Click(0);
+    frmAdd* editor = t.app->forms.get<frmAdd>();
+    editor->txtUsername->setText(username);
+    editor->txtPassword->setText(password);
+    editor->cmdAdd_Click(0);
 }
 
 // A message box of the program: what brings it up, and what it says.
@@ -94,6 +130,10 @@ struct Message {
 
 const QString kCannotSave = QStringLiteral("Your changes could not be saved.\n\n");
 const QString kLeftAsItWas = QStringLiteral("\n\nThe vault file was left as it was; the list still shows your changes.");
+const QString kReplacedUnconfirmed =
+    QStringLiteral("The vault file was replaced, but the system could not confirm that your changes reached the disk.\n\n");
+const QString kCannotVerify = QStringLiteral("Cannot verify \"{vault}\": the file on disk differs from what was written");
+const QString kNextChange = QStringLiteral("\n\nThe list still shows your changes; your next change saves the whole list again.");
 
 }  // namespace
 
@@ -108,6 +148,7 @@ private slots:
     void messages_data() {
         QTest::addColumn<Message>("message");
         using Op = DurableFile::Op;
+        const QDateTime since(QDate(2026, 11, 30), QTime(18, 5, 7));
         QTest::newRow("another copy here") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {
                 QLockFile live(t.vaultPath() + ".lock");
@@ -116,36 +157,24 @@ private slots:
             },
             .text = "Tressik is already running.\n\nOnly one copy of the program can use the vault file {vault} at a "
                     "time.",
-            .icon = MsgIcon::Information,
-            .ends = true};
+            .icon = MsgIcon::Information, .ends = true};
         QTest::newRow("a copy on another computer") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {
-                writeLock(t.vaultPath() + ".lock", "999999\nTressik\nlaptop-at-home\n");
-                QFile lock(t.vaultPath() + ".lock");
-                QVERIFY(lock.open(QIODevice::ReadWrite));
-                QVERIFY(lock.setFileTime(QDateTime(QDate(2026, 11, 30), QTime(18, 5, 7)),
-                                         QFileDevice::FileModificationTime));
-                t.app->forms.load<Form1>();
+                startWithLock(t, "999999\nTressik\nlaptop-at-home\n", QDateTime(QDate(2026, 11, 30), QTime(18, 5, 7)));
             },
-            .text = "The vault file {vault} is in use by Tressik on the computer \"laptop-at-home\" since "
-                    "2026-11-30T18:05:07.\n\nIf Tressik is no longer running there (the folder was moved, or that "
-                    "computer stopped without closing it), you can open the vault here.  If it is still running "
-                    "there, changes made in both places will overwrite each other.\n\nOpen the vault anyway?",
-            .icon = MsgIcon::Warning,
-            .buttons = MsgButtons::YesNo,
-            .defaultButton = MsgResult::No,
-            .ends = true};
+            .text = "The vault file {vault} is in use by Tressik on the computer \"laptop-at-home\" since " +
+                    since.toString(Qt::ISODate) +
+                    ".\n\nIf Tressik is no longer running there (the folder was moved, or that computer stopped "
+                    "without closing it), you can open the vault here.  If it is still running there, changes made "
+                    "in both places will overwrite each other.\n\nOpen the vault anyway?",
+            .icon = MsgIcon::Warning, .buttons = MsgButtons::YesNo, .defaultButton = MsgResult::No, .ends = true};
         QTest::newRow("a lock that names no program") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                writeLock(t.vaultPath() + ".lock", "");
-                t.app->forms.load<Form1>();
-            },
+            .provoke = [](TestApp& t, TinyDisk*) { startWithLock(t, "", {}); },
             .text = "Tressik cannot lock its vault file {vault}, so it cannot keep a second running copy from saving "
                     "at the same time.  Tressik will close; the vault file was not changed.\n\nCannot create "
                     "\"{vault}.lock\": something is in its place that names no running program; if no other copy "
                     "of Tressik is running, delete it",
-            .icon = MsgIcon::Critical,
-            .ends = true};
+            .icon = MsgIcon::Critical, .ends = true};
         QTest::newRow("a device as the vault") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {
                 QVERIFY(QFile::link("/dev/zero", t.vaultPath()));
@@ -153,8 +182,7 @@ private slots:
             },
             .text = "Tressik cannot read its vault file.\n\nCannot read \"{vault}\": it is a named pipe, a socket or "
                     "a device, not a plain file",
-            .icon = MsgIcon::Critical,
-            .ends = true};
+            .icon = MsgIcon::Critical, .ends = true};
         QTest::newRow("a folder as the vault") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {
                 QVERIFY(QDir(t.dir()).mkdir("data.enc"));
@@ -162,8 +190,7 @@ private slots:
             },
             .text = "Tressik cannot create its vault file.\n\nCannot create \"{vault}\": a folder of that name is in "
                     "the way",
-            .icon = MsgIcon::Critical,
-            .ends = true};
+            .icon = MsgIcon::Critical, .ends = true};
         QTest::newRow("a read-only folder") << Message{
             .provoke = [](TestApp& t, TinyDisk* disk) {
                 t.writeVault(vaultOf("pw"));
@@ -173,53 +200,32 @@ private slots:
             .text = "Tressik cannot write to its folder {folder}.\n\nYou can open the vault and copy from it, but this "
                     "copy of the program saves no changes.  Make the folder writable and start Tressik again to make "
                     "changes.",
-            .icon = MsgIcon::Warning,
-            .onDisk = true};
+            .icon = MsgIcon::Warning, .onDisk = true};
         QTest::newRow("a read-only folder without a vault") << Message{
             .provoke = [](TestApp& t, TinyDisk* disk) {
                 QVERIFY(disk->remountReadOnly());
                 t.app->forms.load<Form1>();
             },
             .text = "Tressik cannot create its vault file.\n\nCannot write \"{vault}\": Read-only file system",
-            .icon = MsgIcon::Critical,
-            .ends = true,
-            .onDisk = true};
+            .icon = MsgIcon::Critical, .ends = true, .onDisk = true};
 
         QTest::newRow("a new password too short") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) { unlock(t, "abc"); },
+            .provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abc", "abc"); },
             .text = "You must enter a password that is at least 4 characters long"};
         QTest::newRow("new passwords that differ") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                frmPass* pass = passwordWindow(t);
-                pass->txtPass->setText("abcd");
-                pass->txtPass2->setText("abcD");
-                pass->cmdOK_Click();
-            },
+            .provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abcd", "abcD"); },
             .text = "Your passwords did not match.  Please try again."};
         QTest::newRow("a new password the vault cannot store") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) { unlock(t, "abc\u4e2d"); },
+            .provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abc\u4e2d", "abc\u4e2d"); },
             .text = "The password contains the character \"\u4e2d\" (U+4E2D), which the vault file cannot store.  "
                     "Please use only characters of the Western European (Windows-1252) set."};
         QTest::newRow("a wrong password") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                t.writeVault(vaultOf("Secret"));
-                unlock(t, "secret");
-            },
+            .provoke = [](TestApp& t, TinyDisk*) { wrongPasswords(t, 1); },
             .text = "Sorry, the password you entered was not correct.",
-            .buttons = MsgButtons::RetryCancel,
-            .defaultButton = MsgResult::Retry,
-            .caption = "Incorrect Password"};
+            .buttons = MsgButtons::RetryCancel, .defaultButton = MsgResult::Retry, .caption = "Incorrect Password"};
         QTest::newRow("the third wrong password") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                t.writeVault(vaultOf("Secret"));
-                frmPass* pass = passwordWindow(t);
-                for (int i = 0; i < 3; ++i) {
-                    pass->txtPass->setText("secret");
-                    pass->cmdOK_Click();
-                }
-            },
-            .text = "Only 3 tries allowed.  Click Ok to close.",
-            .ends = true};
+            .provoke = [](TestApp& t, TinyDisk*) { wrongPasswords(t, 3); },
+            .text = "Only 3 tries allowed.  Click Ok to close.", .ends = true};
 
         QTest::newRow("a new password that reads back otherwise") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {
@@ -228,8 +234,8 @@ private slots:
                 unlock(t, "abcd");
             },
             .text = "The vault file was replaced, but what is now on disk differs from the new master password that "
-                    "was meant to be saved.\n\nCannot verify \"{vault}\": the file on disk differs from what was "
-                    "written\n\nThe vault stays open; your next change saves the master password and the list again.",
+                    "was meant to be saved.\n\n" + kCannotVerify +
+                    "\n\nThe vault stays open; your next change saves the master password and the list again.",
             .icon = MsgIcon::Warning};
         QTest::newRow("entries without a master password") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {
@@ -240,32 +246,19 @@ private slots:
                     "new vault replaced it.",
             .icon = MsgIcon::Information};
         QTest::newRow("a save that fails") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                unlockWith(t, {{"u", "p", "l"}});
-                FailingDisk disk(Op::Write, EIO);
-                SaveData(*t.app);
-            },
+            .provoke = [](TestApp& t, TinyDisk*) { saveWith<FailingDisk>(t, Op::Write, EIO); },
             .text = kCannotSave + "Cannot write \"{vault}\": Input/output error" + kLeftAsItWas,
             .icon = MsgIcon::Warning};
         QTest::newRow("a save that is not confirmed") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                unlockWith(t, {{"u", "p", "l"}});
-                FailingDisk disk(Op::FolderSync, EIO);
-                SaveData(*t.app);
-            },
-            .text = "The vault file was replaced, but the system could not confirm that your changes reached the "
-                    "disk.\n\nCannot verify \"{vault}\": the system could not confirm that it reached the disk: "
-                    "Input/output error\n\nThe list still shows your changes; your next change saves the whole list again.",
+            .provoke = [](TestApp& t, TinyDisk*) { saveWith<FailingDisk>(t, Op::FolderSync, EIO); },
+            .text = kReplacedUnconfirmed +
+                    "Cannot verify \"{vault}\": the system could not confirm that it reached the disk: Input/output "
+                    "error" + kNextChange,
             .icon = MsgIcon::Warning};
         QTest::newRow("a save that reads back otherwise") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                unlockWith(t, {{"u", "p", "l"}});
-                GarbledReadBack garbled;
-                SaveData(*t.app);
-            },
+            .provoke = [](TestApp& t, TinyDisk*) { saveWith<GarbledReadBack>(t); },
             .text = "The vault file was replaced, but what is now on disk differs from what was meant to be saved."
-                    "\n\nCannot verify \"{vault}\": the file on disk differs from what was written\n\nThe list still "
-                    "shows your changes; your next change saves the whole list again.",
+                    "\n\n" + kCannotVerify + kNextChange,
             .icon = MsgIcon::Warning};
         QTest::newRow("a save in a copy started read-only") << Message{
             .provoke = [](TestApp& t, TinyDisk* disk) {
@@ -278,40 +271,24 @@ private slots:
             .text = kCannotSave +
                     "This copy of Tressik started while its folder could not be written to, so it runs without the "
                     "lock that keeps a second copy from saving at the same time, and it saves nothing.  Start "
-                    "Tressik again once the folder is writable." +
-                    kLeftAsItWas,
-            .icon = MsgIcon::Warning,
-            .onDisk = true};
+                    "Tressik again once the folder is writable." + kLeftAsItWas,
+            .icon = MsgIcon::Warning, .onDisk = true};
 
         QTest::newRow("an entry without a username") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                unlockWith(t, {})->cmdAdd_Click(0);
-                t.app->forms.get<frmAdd>()->cmdAdd_Click(0);
-            },
-            .text = "You must enter a username",
-            .caption = "Error"};
+            .provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "", ""); },
+            .text = "You must enter a username", .caption = "Error"};
         QTest::newRow("an entry without a password") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                unlockWith(t, {})->cmdAdd_Click(0);
-                t.app->forms.get<frmAdd>()->txtUsername->setText("u");
-                t.app->forms.get<frmAdd>()->cmdAdd_Click(0);
-            },
-            .text = "You must enter a password",
-            .caption = "Error"};
+            .provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "u", ""); },
+            .text = "You must enter a password", .caption = "Error"};
         QTest::newRow("an entry the vault cannot hold") << Message{
-            .provoke = [](TestApp& t, TinyDisk*) {
-                unlockWith(t, {})->cmdAdd_Click(0);
-                t.app->forms.get<frmAdd>()->txtUsername->setText("u");
-                t.app->forms.get<frmAdd>()->txtPassword->setText("a|||b");
-                t.app->forms.get<frmAdd>()->cmdAdd_Click(0);
-            },
+            .provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "u", "a|||b"); },
             .text = "The password cannot be stored as typed: the vault file separates the fields with \"|||\", and "
                     "this text would not be read back the same.  Please avoid \"|||\" inside a field and a \"|\" "
                     "where two fields meet.",
             .caption = "Error"};
         QTest::newRow("an edit of a deleted entry") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {
-                Form1* main = unlockWith(t, {{"a", "1", ""}});
+                Form1* main = unlocked(t);
                 main->lstPass->items().setSelected(1, true);
                 main->cmdEdit_Click();
                 main->lstPass->items().remove(1);
@@ -321,14 +298,13 @@ private slots:
             .caption = "Error"};
         QTest::newRow("deleting an entry") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {
-                Form1* main = unlockWith(t, {{"only", "pw1", "site"}});
+                Form1* main = unlocked(t);
                 main->lstPass->items().setSelected(1, true);
                 main->cmdDelete_Click();
             },
-            .text = "Are you sure you want to delete the following information?\r\n\r\nUsername: only\r\n"
-                    "Password: pw1\r\nUsed At: site",
-            .buttons = MsgButtons::OkCancel,
-            .caption = "Confirm Delete"};
+            .text = "Are you sure you want to delete the following information?\r\n\r\nUsername: u\r\nPassword: p\r\n"
+                    "Used At: l",
+            .buttons = MsgButtons::OkCancel, .caption = "Confirm Delete"};
     }
     void messages() {
         QFETCH(Message, message);
