@@ -128,9 +128,8 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("field");
+        // Which text the vault cannot hold is the codec's to say; the editor refuses it in every field.
         QTest::newRow("separator") << "u" << "a|||b" << "" << "password";
-        QTest::newRow("username ends with a bar") << "u|" << "p" << "" << "username";
-        QTest::newRow("two bars") << "u" << "||" << "" << "password";
         QTest::newRow("not in the code page") << "u" << "p" << "\u65e5\u672c" << "location";
         QTest::newRow("code 141") << "u\u008d" << "p" << "" << "username";
     }
