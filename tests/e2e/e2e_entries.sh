@@ -2,11 +2,8 @@
 # Adds, edits, sorts, copies and deletes entries through the real windows and
 # checks the vault's bytes after every change.   e2e_entries.sh PATH-TO-TRESSIK
 set -uo pipefail
-here=$(dirname "$0")
-. "$here/lib.sh"
-under_xvfb "$@"
-trap cleanup EXIT
-new_install "$1"
+. "$(dirname "$0")/lib.sh"
+begin "$@"
 
 first_use abcd
 

@@ -6,9 +6,7 @@
 set -uo pipefail
 here=$(dirname "$0")
 . "$here/lib.sh"
-under_xvfb "$@"
-trap cleanup EXIT
-new_install "$1"
+begin "$@"
 cp "${2:-$here/../../resources/Help.rtf}" "$HOME_DIR/app/Help.rtf"
 # The in-app browser runs as root here only in tests.
 export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
@@ -57,8 +55,7 @@ wait_clipboard carol
 click_twips "$main" "$off" 4860 1140 4095 795
 wait_clipboard www.carol.test
 click_twips "$main" "$off" 3660 60 1155 1035
-for _ in $(seq 1 "$WAIT_STEPS"); do [ -s "$HOME_DIR/opened.txt" ] && break; sleep 0.05; done
-[ "$(cat "$HOME_DIR/opened.txt" 2>/dev/null)" = "1:http://www.carol.test" ] || fail "Go To opened: $(cat "$HOME_DIR/opened.txt" 2>/dev/null)"
+eventually file_is "$HOME_DIR/opened.txt" "1:http://www.carol.test" || fail "Go To opened: $(cat "$HOME_DIR/opened.txt" 2>/dev/null)"
 
 echo "sort descending, delete the first row"
 focus "$main"
@@ -101,7 +98,7 @@ echo "File, Exit with the browser open: the browser stays"
 focus "$main"
 menu "$main" 15 1
 wait_gone "Tressik by"
-kill -0 "$PID" 2>/dev/null || fail "the program ended with the browser still open"
+running "$PID" || fail "the program ended with the browser still open"
 close_window "Local Test Page"
 wait_exit
 expect_bytes "$(vault_hex abcd 'carol|||pw9|||www.carol.test')"
