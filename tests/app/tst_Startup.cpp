@@ -39,6 +39,15 @@ private slots:
             main->show();
             QTRY_VERIFY_WITH_TIMEOUT(!main->isVisible(), 10000);
         }
+        // Nor does a box over the password window let it show.
+        t.fakes.messageBox->answers = {MsgResult::Retry};
+        t.fakes.messageBox->whileOpen = [&] {
+            main->show();
+            QTRY_VERIFY_WITH_TIMEOUT(!main->isVisible(), 10000);
+        };
+        pass->txtPass->setText("wrong");
+        pass->cmdOK_Click();
+        QCOMPARE(t.fakes.messageBox->shown.size(), 1);
         QCOMPARE(main->lstPass->model()->rowCount(), 0);  // never before the password
         pass->txtPass->setText("Secret");
         QTest::keyClick(pass->txtPass, Qt::Key_Return);

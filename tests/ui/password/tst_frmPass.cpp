@@ -188,25 +188,6 @@ private slots:
             QCOMPARE(t.fakes.programEnd->calls, 0);
         }
     }
-
-    // The deadlines leave room for a busy machine.
-    void mainWindowStaysHiddenWhileThePasswordIsAsked() {
-        TestApp t;
-        t.writeVault(vaultOf("Secret"));
-        frmPass* f = open(t);
-        Form1* main = t.app->forms.get<Form1>();
-        main->show();
-        QTRY_VERIFY_WITH_TIMEOUT(!main->isVisible(), 10000);
-        // A modal box does not stop it.
-        t.fakes.messageBox->answers = {MsgResult::Retry};
-        t.fakes.messageBox->whileOpen = [&] {
-            main->show();
-            QTRY_VERIFY_WITH_TIMEOUT(!main->isVisible(), 10000);
-        };
-        f->txtPass->setText("wrong");
-        f->cmdOK_Click();
-        QVERIFY(!main->isVisible());
-    }
 };
 
 QTEST_MAIN(tst_frmPass)
