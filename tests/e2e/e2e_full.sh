@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every window of the program as a user meets it: first use, add, edit, copy,
-# Go To, sort, delete, the help window with "Show at Startup", the about
-# window, the in-app browser on a local page, and both ways of ending.
+# Go To, sort both ways, delete, the help window with "Show at Startup", the
+# about window, the in-app browser on a local page, and both ways of ending.
 # The vault's bytes are checked after every change.   e2e_full.sh PATH-TO-TRESSIK [HELP.RTF]
 set -uo pipefail
 here=$(dirname "$0")
@@ -57,9 +57,16 @@ wait_clipboard www.carol.test
 click_twips "$main" "$off" 3660 60 1155 1035
 eventually file_is "$HOME_DIR/opened.txt" "1:http://www.carol.test" || fail "Go To opened: $(cat "$HOME_DIR/opened.txt" 2>/dev/null)"
 
-echo "sort descending, delete the first row"
-focus "$main"
-click_at "$main" 60 $((132 + off + 8))
+echo "sort by username, descending, ascending, descending: copy the first password each time, then delete that row"
+username_header() { focus "$main"; click_at "$main" 60 $((132 + off + 8)); }
+copy_first_password() { row 1; click_twips "$main" "$off" 2460 1140 2355 795; }
+username_header
+copy_first_password
+wait_clipboard pw8
+username_header
+copy_first_password
+wait_clipboard pw9
+username_header
 row 1
 click_twips "$main" "$off" 1260 60 1155 1035
 wait_box "Confirm Delete" >/dev/null
