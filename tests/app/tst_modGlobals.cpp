@@ -10,8 +10,8 @@ private slots:
         TestApp t;
         t.app->forms.load<Form1>();
         QCOMPARE(t.vaultBytes(), QByteArray("\r\n"));
-        QVERIFY(t.app->g.blnNewPassword);
         QVERIFY(t.app->forms.get<frmPass>()->isVisible());
+        QVERIFY(t.app->forms.get<frmPass>()->txtPass2->isVisible());  // a new password, typed twice
     }
 
     void oddVaultsOpenInFirstUseMode_data() {

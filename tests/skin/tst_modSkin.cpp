@@ -45,7 +45,6 @@ class tst_modSkin : public QObject {
 private slots:
     void switchOnSkinsEveryWindowAsItLoads() {
         Started t(true);
-        QVERIFY(t.app->g.blnSkin);
         QCOMPARE(t.app->g.objSkin.data(), t.splash->skn);
         QCOMPARE(t.app->g.objSkinHelper().skin(), t.splash->skn);
         QCOMPARE(t.app->g.objSkinHelper().starts(), 1);
@@ -175,7 +174,6 @@ private slots:
 
     void switchOffChangesNothing() {
         Started t(false);
-        QVERIFY(!t.app->g.blnSkin);
         QVERIFY(t.app->g.objSkin.isNull());
         QVERIFY(!t.app->g.objSkinHelperInstance);
         t.main->cmdAdd_Click(0);

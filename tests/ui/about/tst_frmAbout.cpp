@@ -1,5 +1,6 @@
 #include "support/Layout.h"
 #include "support/Unlocked.h"
+#include "app/LoadIdentity.h"
 #include "ui/about/frmAbout.h"
 #include "forms/ClickLabel.h"
 
@@ -61,13 +62,14 @@ private slots:
 
     void onlyTheWebSiteLineOpensTheBrowser() {
         Unlocked u;
+        LoadIdentity(*u.app);  // as the start-up does
         u.main->mnuAboutItem_Click(0);
         frmAbout* a = u.app->forms.get<frmAbout>();
         for (QLabel* l : {a->Label1, a->Label2, a->lblVersion, a->lblCompany}) QTest::mouseClick(l, Qt::LeftButton);
         QVERIFY(u.fakes.website->shows.isEmpty());
         QTest::mouseClick(a->lblWebsite, Qt::LeftButton);
         QCOMPARE(u.fakes.website->shows.size(), 1);
-        QCOMPARE(u.fakes.website->shows[0].website, u.app->g.strWebsite);
+        QCOMPARE(u.fakes.website->shows[0].website, a->lblWebsite->text());
         QVERIFY(a->isVisible());  // the about window stays open
     }
 

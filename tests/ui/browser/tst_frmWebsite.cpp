@@ -217,7 +217,6 @@ private slots:
         Browsing t(true);
         frmWebsite* w = t.open();
         t.channel.say(BrowserProtocol::kMainClosed);
-        QVERIFY(t.app->g.blnMainClosed);
         QVERIFY(w->isVisible());
         QCOMPARE(t.fakes.programEnd->calls, 0);
         w->close();

@@ -51,7 +51,7 @@ private slots:
         u.main->cmdGoto_Click();
         QCOMPARE(u.fakes.opener->opened, QStringList{"http://www.b.com"});
         u.main->cmdEdit_Click();
-        QCOMPARE(u.app->g.strEditUsername, QStringLiteral("b"));
+        QCOMPARE(u.app->forms.get<frmAdd>()->txtUsername->text(), QStringLiteral("b"));
         u.fakes.messageBox->answers = {MsgResult::Ok};
         u.main->cmdDelete_Click();
         QCOMPARE(u.usernames(), (QStringList{"a", "c"}));
@@ -135,11 +135,11 @@ private slots:
         Unlocked u({{"a", "1", "x"}});
         u.main->mnuDataItem[0]->trigger();
         QVERIFY(u.app->forms.isLoaded<frmAdd>());
-        QCOMPARE(u.app->g.strEditMode, QStringLiteral("Add"));
+        QCOMPARE(u.app->forms.get<frmAdd>()->windowTitle(), QStringLiteral("Add an entry"));
         u.app->forms.unload<frmAdd>();
         u.items().setSelected(1, true);
         u.main->mnuDataItem[2]->trigger();
-        QCOMPARE(u.app->g.strEditMode, QStringLiteral("Edit"));
+        QCOMPARE(u.app->forms.get<frmAdd>()->windowTitle(), QStringLiteral("Edit an entry"));
         QCOMPARE(u.app->forms.get<frmAdd>()->txtUsername->text(), QStringLiteral("a"));
     }
 
