@@ -141,57 +141,30 @@ QString textOutsideTables(const QTextDocument& doc) {
     return blocks.join(u'\n');
 }
 
-struct Picture {
-    QSize pixels;  // of the image resource
-    QSize shown;   // rounded
-};
-
-std::vector<Picture> picturesIn(const QTextDocument& doc) {
-    std::vector<Picture> out;
+// The pictures' sizes: of their images (pixels) or as shown (rounded).
+QList<QSize> pictureSizes(const QTextDocument& doc, bool shown) {
+    QList<QSize> out;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat f = it.fragment().charFormat();
             if (!f.isImageFormat()) continue;
             const QTextImageFormat image = f.toImageFormat();
             const QVariant resource = doc.resource(QTextDocument::ImageResource, QUrl(image.name()));
-            const QSize shown(qRound(image.width()), qRound(image.height()));
-            out.push_back({resource.value<QImage>().size(), shown});
+            out << (shown ? QSize(qRound(image.width()), qRound(image.height())) : resource.value<QImage>().size());
         }
     }
     return out;
 }
 
-QList<QSize> pixelSizes(const std::vector<Picture>& pictures) {
-    QList<QSize> out;
-    for (const Picture& p : pictures) out << p.pixels;
-    return out;
-}
-
-QList<QSize> shownSizes(const std::vector<Picture>& pictures) {
-    QList<QSize> out;
-    for (const Picture& p : pictures) out << p.shown;
-    return out;
-}
-
-QByteArray encoded(const QImage& image, const char* format) {
+// An image of one colour, encoded.
+QByteArray image(int width, int height, const char* format = "PNG", QImage::Format depth = QImage::Format_RGB32) {
+    QImage image(width, height, depth);
+    image.fill(QColor(40, 120, 200));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
-}
-
-QImage sample(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(40, 120, 200));
-    return image;
-}
-
-// A PNG of the given size and depth: 16 bits a channel decodes to 8 bytes a pixel.
-QByteArray png(int side, QImage::Format format = QImage::Format_RGB32) {
-    QImage image(side, side, format);
-    image.fill(QColor(40, 120, 200));
-    return encoded(image, "PNG");
 }
 
 // The document's character and paragraph formats; pictures and table cells, which Qt makes one each of,
@@ -704,8 +677,8 @@ private slots:
         QTest::addColumn<QList<QSize>>("pixels");
         QTest::addColumn<QList<QSize>>("shown");
         QTest::addColumn<QString>("text");  // null: not checked
-        const QByteArray png = encoded(sample(30, 20), "PNG");
-        const QByteArray jpeg = encoded(sample(16, 8), "JPEG");
+        const QByteArray png = image(30, 20);
+        const QByteArray jpeg = image(16, 8, "JPEG");
         const QByteArray hex = png.toHex();
         const QString obj(QChar::ObjectReplacementCharacter);
         const QList<QSize> none;
@@ -755,17 +728,16 @@ private slots:
         QFETCH(QString, text);
         QTextDocument doc;
         QVERIFY(RtfReader::readRtf(rtf, &doc));
-        const std::vector<Picture> found = picturesIn(doc);
-        QCOMPARE(pixelSizes(found), pixels);
-        QCOMPARE(shownSizes(found), shown);
+        QCOMPARE(pictureSizes(doc, false), pixels);
+        QCOMPARE(pictureSizes(doc, true), shown);
         if (!text.isNull()) QCOMPARE(blockText(doc), text);
     }
 
     void readingReplacesTheDocument() {
         QTextDocument doc;
-        const QByteArray png = encoded(sample(4, 4), "PNG").toHex();
+        const QByteArray png = image(4, 4).toHex();
         QVERIFY(RtfReader::readRtf("{\\rtf1 first{\\pict\\pngblip " + png + "}}", &doc));
-        QCOMPARE(picturesIn(doc).size(), size_t(1));
+        QCOMPARE(pictureSizes(doc, false).size(), 1);
         QVERIFY(RtfReader::readRtf("{\\rtf1 second}", &doc));
         QCOMPARE(blockText(doc), QStringLiteral("second"));
         QVERIFY(doc.resource(QTextDocument::ImageResource, QUrl("rtf-picture:1")).isNull());
@@ -777,10 +749,10 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("kept");
         QTest::addColumn<QSize>("shown");
-        const QByteArray big = "\\pngblip " + png(2048).toHex();  // 16 MB decoded
-        const QByteArray deep = "\\pngblip " + png(2048, QImage::Format_RGBA64).toHex();
+        const QByteArray big = "\\pngblip " + image(2048, 2048).toHex();  // 16 MB decoded
+        const QByteArray deep = "\\pngblip " + image(2048, 2048, "PNG", QImage::Format_RGBA64).toHex();
         const QByteArray dot = "\\pngblip\\picw99999\\pich99999\\picwgoal99999999\\pichgoal99999999 " +
-                               png(1).toHex();
+                               image(1, 1).toHex();
         QTest::newRow("the fifth of 16 MB each") << big << 5 << 4 << QSize(2048, 2048);
         QTest::newRow("16-bit pixels count double") << deep << 3 << 2 << QSize(2048, 2048);
         QTest::newRow("declared sizes cost nothing") << dot << 20 << 20 << QSize(8000, 8000);
@@ -800,9 +772,9 @@ private slots:
         }
         QTextDocument doc;
         QVERIFY(RtfReader::readRtf(rtf + "end}", &doc));
-        const std::vector<Picture> found = picturesIn(doc);
-        QCOMPARE(int(found.size()), kept);
-        QCOMPARE(found.back().shown, shown);
+        const QList<QSize> found = pictureSizes(doc, true);
+        QCOMPARE(found.size(), kept);
+        QCOMPARE(found.last(), shown);
         QCOMPARE(blockText(doc).remove(QChar::ObjectReplacementCharacter), text + "end");
     }
 
