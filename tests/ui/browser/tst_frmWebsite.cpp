@@ -8,6 +8,7 @@
 #include "ui/browser/frmWebsite.h"
 #include "forms/StatusBar.h"
 #include "forms/PictureButton.h"
+#include "forms/Twips.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -166,6 +167,7 @@ private slots:
         // box, the go button right of it, the page below the buttons and above the bar.
         QCOMPARE(a[Bar], QRect(0, size.height() - a[Bar].height(), size.width(), a[Bar].height()));
         QCOMPARE(w->StatusBar1->panelWidth(1), w->StatusBar1->panelWidth(2));
+        QVERIFY(w->StatusBar1->panelWidth(1) * 2 >= Twips::width(w->StatusBar1));
         QVERIFY(a[Address].right() < a[Go].left());
         QVERIFY(a[Go].right() < size.width());
         QVERIFY(a[Back].bottom() < a[Page].top());
