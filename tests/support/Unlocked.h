@@ -10,6 +10,8 @@
 #include "forms/PictureButton.h"
 #include "forms/StatusBar.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 
 // Loads the main window, which opens the vault, and gives the password
@@ -38,6 +40,8 @@ struct Unlocked : TestApp {
         fakes.messageBox->shown.clear();
     }
     ListItems& items() const { return main->lstPass->items(); }
+    // A folder where the vault was: every save from now on fails.
+    bool blockSaves() const { return QFile::remove(vaultPath()) && QDir(dir()).mkdir("data.enc"); }
     QString status() const { return ::status(*this); }
     QStringList usernames() const {
         QStringList out;
