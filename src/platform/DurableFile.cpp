@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -55,7 +56,7 @@ QString opName(Op op) {
     return {};
 }
 
-void setFaultHook(std::function<int(Op)> hook) { faultHook() = std::move(hook); }
+std::function<int(Op)> setFaultHook(std::function<int(Op)> hook) { return std::exchange(faultHook(), std::move(hook)); }
 
 #ifdef Q_OS_UNIX
 

@@ -27,8 +27,9 @@ enum class Op {
 QString opName(Op op);
 
 // Test seam: asked before each operation; a non-zero answer is an errno that
-// the operation then fails with, without being made.
-void setFaultHook(std::function<int(Op)> hook);
+// the operation then fails with, without being made. Answers the hook it
+// replaces, so hooks can be stacked.
+std::function<int(Op)> setFaultHook(std::function<int(Op)> hook);
 
 enum class Outcome {
     Done,

@@ -20,5 +20,4 @@ void SkinControl::apply(QWidget* window) const {
     p.setColor(QPalette::WindowText, toQColor(textColor_));
     window->setPalette(p);
     window->setAutoFillBackground(true);
-    window->setProperty("tressikSkinned", true);
 }

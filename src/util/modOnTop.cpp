@@ -15,11 +15,15 @@ void SetOnTop(QWidget* frm, bool onTop) {
         frm->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
         frm->setWindowState(state);
     }
-    frm->setProperty("tressikOnTop", onTop);
     if (frm->isVisible()) {
         frm->raise();
         frm->activateWindow();
     }
 }
 
-bool IsOnTop(const QWidget* frm) { return frm && frm->property("tressikOnTop").toBool(); }
+bool IsOnTop(const QWidget* frm) {
+    if (!frm) return false;
+    // A native window takes the change itself (above); the widget's flags stay as they were.
+    const QWindow* window = frm->windowHandle();
+    return (window ? window->flags() : frm->windowFlags()).testFlag(Qt::WindowStaysOnTopHint);
+}

@@ -24,14 +24,7 @@ Result replacedBut(const QString& path, const QString& why, bool differs) {
 // Far more than anyone keeps; past it the user is asked to tidy up.
 constexpr int kMaxBackups = 999;
 
-std::function<void(const QString&)>& afterCommitHook() {
-    static std::function<void(const QString&)> hook;
-    return hook;
-}
-
 }  // namespace
-
-void setAfterCommitHook(std::function<void(const QString& path)> hook) { afterCommitHook() = std::move(hook); }
 
 QString vaultPath(const QString& folder) { return joinPath(folder, QLatin1String(kFileName)); }
 
@@ -66,7 +59,6 @@ Result writeAtomic(const QString& path, const QByteArray& bytes) {
     if (w.outcome == DurableFile::Outcome::Unconfirmed)
         return replacedBut(path, QStringLiteral("the system could not confirm that it reached the disk: ") + w.why,
                            false);
-    if (afterCommitHook()) afterCommitHook()(path);
 
     QByteArray back;
     if (const DurableFile::ReadResult r = DurableFile::readPlain(path, &back); r.kind != DurableFile::ReadKind::Plain)

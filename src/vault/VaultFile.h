@@ -43,8 +43,4 @@ Result writeAtomic(const QString& path, const QByteArray& bytes);
 // *keptAs receives the name used.
 Result backup(const QString& path, QString* keptAs);
 
-// Runs right after a replace is committed, before the read-back check.
-// Tests use it to stand in for a disk that gives back other bytes.
-void setAfterCommitHook(std::function<void(const QString& path)> hook);
-
 }  // namespace VaultFile

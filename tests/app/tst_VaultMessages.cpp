@@ -1,18 +1,13 @@
-#include "listview/ListItems.h"
-#include "listview/ListView.h"
 #include "platform/DurableFile.h"
-#include "support/TestApp.h"
+#include "support/TinyDisk.h"
 #include "support/Unlocked.h"
-#include "support/Vaults.h"
-#include "ui/main/Form1.h"
-#include "ui/password/frmPass.h"
-#include "forms/StatusBar.h"
 #include "vault/VaultFile.h"
 #include "app/modGlobals.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QTest>
 
 #include <fcntl.h>
@@ -21,47 +16,49 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <semaphore>
 #include <thread>
 
 namespace {
-
-Form1* unlock(TestApp& t, const QString& password) {
-    Form1* main = t.app->forms.load<Form1>();
-    if (frmPass* pass = t.app->forms.get<frmPass>()) {
-        pass->txtPass->setText(password);
-        pass->txtPass2->setText(password);
-        pass->cmdOK_Click();
-    }
-    return main;
-}
-
-QString status(Form1* main) { return main->StatusBar1->panelText(1); }
 
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-// Stands in for a disk that gives back other bytes than were written, once.
+// Stands in for a disk that gives back other bytes than were written, once:
+// the new file gains a byte just before it is read back.
 struct GarbledReadBack {
-    GarbledReadBack() {
-        VaultFile::setAfterCommitHook([](const QString& path) {
-            QFile f(path);
-            if (f.open(QIODevice::Append)) f.write("x");
-            VaultFile::setAfterCommitHook({});
+    explicit GarbledReadBack(const QString& path) {
+        previous = DurableFile::setFaultHook([this, path](DurableFile::Op op) {
+            replaced = replaced || op == DurableFile::Op::Rename;
+            if (op == DurableFile::Op::ReadOpen && replaced && !done) {
+                done = true;
+                QFile f(path);
+                if (f.open(QIODevice::Append)) f.write("x");
+            }
+            return previous ? previous(op) : 0;
         });
     }
-    ~GarbledReadBack() { VaultFile::setAfterCommitHook({}); }
+    ~GarbledReadBack() { DurableFile::setFaultHook(previous); }
+    GarbledReadBack(const GarbledReadBack&) = delete;
+    GarbledReadBack& operator=(const GarbledReadBack&) = delete;
+    std::function<int(DurableFile::Op)> previous;
+    bool replaced = false;
+    bool done = false;
 };
 
-// Fails the n-th file operation (counting from 1) with an error; 0 fails
-// none. Records every operation made either way.
+// Fails file operations with an error: the n-th one (counting from 1; 0 fails
+// none), or every one of a kind. Records every operation made either way.
 struct FailingDisk {
-    FailingDisk(int n, int error) {
-        DurableFile::setFaultHook([this, n, error](DurableFile::Op op) {
+    FailingDisk(int n, int error) : FailingDisk([n](qsizetype made, DurableFile::Op) { return made == n; }, error) {}
+    FailingDisk(DurableFile::Op kind, int error)
+        : FailingDisk([kind](qsizetype, DurableFile::Op op) { return op == kind; }, error) {}
+    FailingDisk(std::function<bool(qsizetype, DurableFile::Op)> fails, int error) {
+        DurableFile::setFaultHook([this, fails, error](DurableFile::Op op) {
             ops.push_back(op);
-            return ops.size() == n ? error : 0;
+            return fails(ops.size(), op) ? error : 0;
         });
     }
     ~FailingDisk() { DurableFile::setFaultHook({}); }
@@ -77,19 +74,280 @@ QStringList strays(const QString& folder) {
     return names;
 }
 
+// Starts with a lock file of these bytes, last changed then (if valid).
+void startWithLock(TestApp& t, const QByteArray& bytes, const QDateTime& changed) {
+    QFile lock(t.vaultPath() + ".lock");
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(bytes);
+    lock.flush();
+    if (changed.isValid()) QVERIFY(lock.setFileTime(changed, QFileDevice::FileModificationTime));
+    lock.close();
+    t.app->forms.load<Form1>();
+}
+
+void newPassword(TestApp& t, const QString& typed, const QString& again) {
+    t.app->forms.load<Form1>();
+    frmPass* pass = t.app->forms.get<frmPass>();
+    pass->txtPass->setText(typed);
+    pass->txtPass2->setText(again);
+    pass->cmdOK_Click();
+}
+
+void wrongPasswords(TestApp& t, int times) {
+    t.writeVault(vaultOf("Secret"));
+    t.app->forms.load<Form1>();
+    frmPass* pass = t.app->forms.get<frmPass>();
+    for (int i = 0; i < times; ++i) {
+        pass->txtPass->setText("secret");
+        pass->cmdOK_Click();
+    }
+}
+
+// Past the password window, with one entry.
+Form1* unlocked(TestApp& t) {
+    t.writeVault(vaultOf("pw", {{"u", "p", "l"}}));
+    return unlock(t, "pw");
+}
+
+// Saves the vault while the trouble made with these arguments lasts.
+template <class Trouble, class... Args>
+void saveWith(TestApp& t, Args... args) {
+    unlocked(t);
+    Trouble trouble(args...);
+    SaveData(*t.app);
+}
+
+void saveEntry(TestApp& t, const QString& username, const QString& password) {
+    unlocked(t)->cmdAdd_Click(0);
+    frmAdd* editor = t.app->forms.get<frmAdd>();
+    editor->txtUsername->setText(username);
+    editor->txtPassword->setText(password);
+    editor->cmdAdd_Click(0);
+}
+
+// A message box of the program: what brings it up, and what it says.
+// In the text, {vault} stands for the vault file and {folder} for its folder.
+struct Message {
+    void (*provoke)(TestApp&, TinyDisk*) = nullptr;
+    QString text;
+    MsgIcon icon = MsgIcon::None;
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgResult defaultButton = MsgResult::Ok;
+    QString caption = QStringLiteral("Tressik");
+    bool ends = false;    // the program ends after it
+    bool onDisk = false;  // on a tmpfs of its own, which needs root
+};
+
+const QString kCannotSave = QStringLiteral("Your changes could not be saved.\n\n");
+const QString kLeftAsItWas = QStringLiteral("\n\nThe vault file was left as it was; the list still shows your changes.");
+const QString kReplacedUnconfirmed =
+    QStringLiteral("The vault file was replaced, but the system could not confirm that your changes reached the disk.\n\n");
+const QString kCannotVerify = QStringLiteral("Cannot verify \"{vault}\": the file on disk differs from what was written");
+const QString kNextChange = QStringLiteral("\n\nThe list still shows your changes; your next change saves the whole list again.");
+
 }  // namespace
 
-// Every message says what happened to the file, and comes after it happened.
 class tst_VaultMessages : public QObject {
     Q_OBJECT
 private slots:
+    // Every tmpfs went with its test, however the test ended.
+    void cleanupTestCase() { QCOMPARE(TinyDisk::stillMounted(), QStringList{}); }
+
+    // The words of every message box, checked here once; the other tests check
+    // what matters to them (that a box came, a distinctive part, the file).
+    void messages_data() {
+        QTest::addColumn<Message>("message");
+        using Op = DurableFile::Op;
+        const QDateTime since(QDate(2026, 11, 30), QTime(18, 5, 7));
+        QTest::newRow("another copy here") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                QLockFile live(t.vaultPath() + ".lock");
+                QVERIFY(live.tryLock(0));
+                t.app->forms.load<Form1>();
+            },
+            .text = "Tressik is already running.\n\nOnly one copy of the program can use the vault file {vault} at a "
+                    "time.",
+            .icon = MsgIcon::Information, .ends = true};
+        QTest::newRow("a copy on another computer") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                startWithLock(t, "999999\nTressik\nlaptop-at-home\n", QDateTime(QDate(2026, 11, 30), QTime(18, 5, 7)));
+            },
+            .text = "The vault file {vault} is in use by Tressik on the computer \"laptop-at-home\" since " +
+                    since.toString(Qt::ISODate) +
+                    ".\n\nIf Tressik is no longer running there (the folder was moved, or that computer stopped "
+                    "without closing it), you can open the vault here.  If it is still running there, changes made "
+                    "in both places will overwrite each other.\n\nOpen the vault anyway?",
+            .icon = MsgIcon::Warning, .buttons = MsgButtons::YesNo, .defaultButton = MsgResult::No, .ends = true};
+        QTest::newRow("a lock that names no program") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { startWithLock(t, "", {}); },
+            .text = "Tressik cannot lock its vault file {vault}, so it cannot keep a second running copy from saving "
+                    "at the same time.  Tressik will close; the vault file was not changed.\n\nCannot create "
+                    "\"{vault}.lock\": something is in its place that names no running program; if no other copy "
+                    "of Tressik is running, delete it",
+            .icon = MsgIcon::Critical, .ends = true};
+        QTest::newRow("a device as the vault") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                QVERIFY(QFile::link("/dev/zero", t.vaultPath()));
+                t.app->forms.load<Form1>();
+            },
+            .text = "Tressik cannot read its vault file.\n\nCannot read \"{vault}\": it is a named pipe, a socket or "
+                    "a device, not a plain file",
+            .icon = MsgIcon::Critical, .ends = true};
+        QTest::newRow("a folder as the vault") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                QVERIFY(QDir(t.dir()).mkdir("data.enc"));
+                t.app->forms.load<Form1>();
+            },
+            .text = "Tressik cannot create its vault file.\n\nCannot create \"{vault}\": a folder of that name is in "
+                    "the way",
+            .icon = MsgIcon::Critical, .ends = true};
+        QTest::newRow("a read-only folder") << Message{
+            .provoke = [](TestApp& t, TinyDisk* disk) {
+                t.writeVault(vaultOf("pw"));
+                QVERIFY(disk->remountReadOnly());
+                t.app->forms.load<Form1>();
+            },
+            .text = "Tressik cannot write to its folder {folder}.\n\nYou can open the vault and copy from it, but this "
+                    "copy of the program saves no changes.  Make the folder writable and start Tressik again to make "
+                    "changes.",
+            .icon = MsgIcon::Warning, .onDisk = true};
+        QTest::newRow("a read-only folder without a vault") << Message{
+            .provoke = [](TestApp& t, TinyDisk* disk) {
+                QVERIFY(disk->remountReadOnly());
+                t.app->forms.load<Form1>();
+            },
+            .text = "Tressik cannot create its vault file.\n\nCannot write \"{vault}\": Read-only file system",
+            .icon = MsgIcon::Critical, .ends = true, .onDisk = true};
+
+        QTest::newRow("a new password too short") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abc", "abc"); },
+            .text = "You must enter a password that is at least 4 characters long"};
+        QTest::newRow("new passwords that differ") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abcd", "abcD"); },
+            .text = "Your passwords did not match.  Please try again."};
+        QTest::newRow("a new password the vault cannot store") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abc\u4e2d", "abc\u4e2d"); },
+            .text = "The password contains the character \"\u4e2d\" (U+4E2D), which the vault file cannot store.  "
+                    "Please use only characters of the Western European (Windows-1252) set."};
+        QTest::newRow("a wrong password") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { wrongPasswords(t, 1); },
+            .text = "Sorry, the password you entered was not correct.",
+            .buttons = MsgButtons::RetryCancel, .defaultButton = MsgResult::Retry, .caption = "Incorrect Password"};
+        QTest::newRow("the third wrong password") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { wrongPasswords(t, 3); },
+            .text = "Only 3 tries allowed.  Click Ok to close.", .ends = true};
+
+        QTest::newRow("a new password that reads back otherwise") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                t.writeVault("\r\n");
+                GarbledReadBack garbled(t.vaultPath());
+                unlock(t, "abcd");
+            },
+            .text = "The vault file was replaced, but what is now on disk differs from the new master password that "
+                    "was meant to be saved.\n\n" + kCannotVerify +
+                    "\n\nThe vault stays open; your next change saves the master password and the list again.",
+            .icon = MsgIcon::Warning};
+        QTest::newRow("entries without a master password") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                t.writeVault("\r\n" + VaultCodec::ScrambleText("u|||p|||l") + "\r\n");
+                unlock(t, "abcd");
+            },
+            .text = "The vault file held entries but no master password.  It has been kept as {vault}.bak before the "
+                    "new vault replaced it.",
+            .icon = MsgIcon::Information};
+        QTest::newRow("a save that fails") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { saveWith<FailingDisk>(t, Op::Write, EIO); },
+            .text = kCannotSave + "Cannot write \"{vault}\": Input/output error" + kLeftAsItWas,
+            .icon = MsgIcon::Warning};
+        QTest::newRow("a save that is not confirmed") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { saveWith<FailingDisk>(t, Op::FolderSync, EIO); },
+            .text = kReplacedUnconfirmed +
+                    "Cannot verify \"{vault}\": the system could not confirm that it reached the disk: Input/output "
+                    "error" + kNextChange,
+            .icon = MsgIcon::Warning};
+        QTest::newRow("a save that reads back otherwise") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { saveWith<GarbledReadBack>(t, t.vaultPath()); },
+            .text = "The vault file was replaced, but what is now on disk differs from what was meant to be saved."
+                    "\n\n" + kCannotVerify + kNextChange,
+            .icon = MsgIcon::Warning};
+        QTest::newRow("a save in a copy started read-only") << Message{
+            .provoke = [](TestApp& t, TinyDisk* disk) {
+                t.writeVault(vaultOf("pw"));
+                QVERIFY(disk->remountReadOnly());
+                unlock(t, "pw");
+                QVERIFY(disk->remountReadWrite());
+                SaveData(*t.app);
+            },
+            .text = kCannotSave +
+                    "This copy of Tressik started while its folder could not be written to, so it runs without the "
+                    "lock that keeps a second copy from saving at the same time, and it saves nothing.  Start "
+                    "Tressik again once the folder is writable." + kLeftAsItWas,
+            .icon = MsgIcon::Warning, .onDisk = true};
+
+        QTest::newRow("an entry without a username") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "", ""); },
+            .text = "You must enter a username", .caption = "Error"};
+        QTest::newRow("an entry without a password") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "u", ""); },
+            .text = "You must enter a password", .caption = "Error"};
+        QTest::newRow("an entry the vault cannot hold") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "u", "a|||b"); },
+            .text = "The password cannot be stored as typed: the vault file separates the fields with \"|||\", and "
+                    "this text would not be read back the same.  Please avoid \"|||\" inside a field and a \"|\" "
+                    "where two fields meet.",
+            .caption = "Error"};
+        QTest::newRow("an edit of a deleted entry") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                Form1* main = unlocked(t);
+                main->lstPass->items().setSelected(1, true);
+                main->cmdEdit_Click();
+                main->lstPass->items().remove(1);
+                t.app->forms.get<frmAdd>()->cmdAdd_Click(0);
+            },
+            .text = "The entry you were editing is no longer in the list.  Your changes are saved as a new entry.",
+            .caption = "Error"};
+        QTest::newRow("deleting an entry") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                Form1* main = unlocked(t);
+                main->lstPass->items().setSelected(1, true);
+                main->cmdDelete_Click();
+            },
+            .text = "Are you sure you want to delete the following information?\r\n\r\nUsername: u\r\nPassword: p\r\n"
+                    "Used At: l",
+            .buttons = MsgButtons::OkCancel, .caption = "Confirm Delete"};
+    }
+    void messages() {
+        QFETCH(Message, message);
+        std::optional<TinyDisk> disk;
+        if (message.onDisk) {
+            disk.emplace("size=64k");
+            if (!disk->mounted()) QSKIP(disk->skipReason().constData());
+        }
+        TestApp t;
+        if (disk) t.fakes.appInfo->dir = disk->path();
+        message.provoke(t, disk ? &*disk : nullptr);
+        QVERIFY(!t.fakes.messageBox->shown.isEmpty());
+        const RecordedBox box = t.fakes.messageBox->shown.last();
+        const QString expected = QString(message.text)
+                                     .replace("{vault}", QDir::toNativeSeparators(t.vaultPath()))
+                                     .replace("{folder}", QDir::toNativeSeparators(QFileInfo(t.vaultPath()).path()));
+        QCOMPARE(box.text, expected);
+        QCOMPARE(box.caption, message.caption);
+        QCOMPARE(box.icon, message.icon);
+        QCOMPARE(box.buttons, message.buttons);
+        QCOMPARE(box.defaultButton, message.defaultButton);
+        QCOMPARE(t.fakes.programEnd->ended(), message.ends);
+    }
+
     // Each file operation of a save made to fail in turn, as a disk that
-    // reports errors or fills up would: the vault is the old bytes or the new
-    // ones, the user is told whenever the save is not certain, nothing is left
-    // beside the vault, and the next save writes the whole list.
+    // reports errors or fills up would, and a disk that gives back other
+    // bytes: the vault is the old bytes or the new ones, the user is told
+    // whenever the save is not certain, nothing is left beside the vault, and
+    // the next save writes the whole list.
     void everyFailingOperationOfASaveIsTold_data() {
         QTest::addColumn<int>("n");
         QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("garbled");
         QTest::addColumn<QString>("outcome");
         QList<DurableFile::Op> ops;
         {
@@ -106,14 +364,16 @@ private slots:
                 // Permissions that cannot be widened to the old file's leave
                 // the new one owner-only: no reason to fail the save.
                 QTest::addRow("%d %s %s", i + 1, qPrintable(DurableFile::opName(ops[i])), std::strerror(error))
-                    << i + 1 << error << (ops[i] == DurableFile::Op::Protect ? QString("saved") : outcome);
+                    << i + 1 << error << false << (ops[i] == DurableFile::Op::Protect ? QString("saved") : outcome);
             }
             if (ops[i] == DurableFile::Op::Rename) outcome = "replaced";
         }
+        QTest::newRow("read back otherwise") << 0 << 0 << true << "replaced";
     }
     void everyFailingOperationOfASaveIsTold() {
         QFETCH(int, n);
         QFETCH(int, error);
+        QFETCH(bool, garbled);
         QFETCH(QString, outcome);
         Unlocked u({{"u", "p", "l"}});
         const QByteArray old = u.vaultBytes();
@@ -122,24 +382,25 @@ private slots:
         bool saved = false;
         {
             FailingDisk disk(n, error);
+            std::optional<GarbledReadBack> readBack;
+            if (garbled) readBack.emplace(u.vaultPath());
             saved = SaveData(*u.app);
         }
         QCOMPARE(saved, outcome == "saved");
-        QCOMPARE(u.vaultBytes(), outcome == "kept" ? old : vaultOf("pw", {{"u", "p", "l"}, {"new", "p2", ""}}));
+        if (!garbled)
+            QCOMPARE(u.vaultBytes(), outcome == "kept" ? old : vaultOf("pw", {{"u", "p", "l"}, {"new", "p2", ""}}));
         auto& boxes = u.fakes.messageBox->shown;
         if (saved) {
             QCOMPARE(boxes.size(), 0);
             QVERIFY(u.status().startsWith("Saved "));
         } else {
             QCOMPARE(boxes.size(), 1);
-            const QString why = QString::fromLocal8Bit(std::strerror(error));
-            QVERIFY2(boxes[0].text.contains(why), qPrintable(boxes[0].text));
-            QVERIFY(boxes[0].text.startsWith(
-                outcome == "replaced" ? "The vault file was replaced, but the system could not confirm that your "
-                                        "changes reached the disk.\n\n"
-                                      : "Your changes could not be saved.\n\n"));
+            if (error) QVERIFY2(boxes[0].text.contains(QString::fromLocal8Bit(std::strerror(error))), qPrintable(boxes[0].text));
+            QVERIFY(boxes[0].text.startsWith(outcome == "replaced" ? "The vault file was replaced"
+                                                                   : "Your changes could not be saved"));
             QCOMPARE(u.status(), QStringLiteral("before"));
         }
+        QCOMPARE(u.items().count(), qsizetype{2});
         QCOMPARE(u.fakes.programEnd->calls, 0);
         QCOMPARE(strays(u.dir()), QStringList{});
         u.items().add("after", "p3", "x");
@@ -147,55 +408,25 @@ private slots:
         QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"u", "p", "l"}, {"new", "p2", ""}, {"after", "p3", "x"}}));
     }
 
-    void saveWhoseReadBackDiffersSaysTheFileWasReplaced() {
-        TestApp t;
-        t.writeVault(vaultOf("pw", {{"u", "p", "l"}}));
-        Form1* main = unlock(t, "pw");
-        SetStatus(*t.app, "before");
-        main->lstPass->items().add("new", "p2", "");
-        {
-            GarbledReadBack garbled;
-            QVERIFY(!SaveData(*t.app));
-        }
-        auto& boxes = t.fakes.messageBox->shown;
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text,
-                 QStringLiteral("The vault file was replaced, but what is now on disk differs from what was meant to "
-                                "be saved.\n\nCannot verify \"%1\": the file on disk differs from what was written\n\n"
-                                "The list still shows your changes; your next change saves the whole list again.")
-                     .arg(t.vaultPath()));
-        QCOMPARE(boxes[0].icon, MsgIcon::Warning);
-        QCOMPARE(status(main), QStringLiteral("before"));
-        QCOMPARE(main->lstPass->items().count(), qsizetype{2});
-        // The next save goes through.
-        QVERIFY(SaveData(*t.app));
-        QCOMPARE(t.vaultBytes(), vaultOf("pw", {{"u", "p", "l"}, {"new", "p2", ""}}));
-    }
-
     void newPasswordWhoseReadBackDiffersKeepsTheVaultOpen() {
         TestApp t;
         t.writeVault("\r\n");
         Form1* main = nullptr;
         {
-            GarbledReadBack garbled;
+            GarbledReadBack garbled(t.vaultPath());
             main = unlock(t, "abcd");
         }
-        auto& boxes = t.fakes.messageBox->shown;
-        QCOMPARE(boxes.size(), 1);
-        QVERIFY(boxes[0].text.startsWith("The vault file was replaced, but what is now on disk differs from the new "
-                                         "master password that was meant to be saved.\n\nCannot verify"));
-        QVERIFY(boxes[0].text.endsWith("\n\nThe vault stays open; your next change saves the master password and "
-                                       "the list again."));
+        QCOMPARE(t.fakes.messageBox->shown.size(), 1);
         QCOMPARE(t.fakes.programEnd->calls, 0);
         QVERIFY(main->isVisible());
-        QVERIFY(status(main) != QStringLiteral("Password created successfully"));
+        QVERIFY(status(t) != QStringLiteral("Password created successfully"));
         main->lstPass->items().add("u", "p", "l");
         QVERIFY(SaveData(*t.app));
         QCOMPARE(t.vaultBytes(), vaultOf("abcd", {{"u", "p", "l"}}));
     }
 
     // A file with entries but no master password is kept aside, next to
-    // earlier copies, and the user is told once the new vault is written.
+    // earlier copies, and the user is told where once the new vault is written.
     void keptCopyIsToldAfterTheNewVaultIsWritten() {
         TestApp t;
         const QByteArray odd = "\r\n" + VaultCodec::ScrambleText("u|||p|||l") + "\r\n";
@@ -207,18 +438,16 @@ private slots:
         }
         QByteArray onDiskWhileTold;
         t.fakes.messageBox->whileOpen = [&] { onDiskWhileTold = t.vaultBytes(); };
-        Form1* main = unlock(t, "abcd");
+        unlock(t, "abcd");
         const QByteArray fresh = QByteArray::fromHex("e1e2e3e40d0a");
         QCOMPARE(t.vaultBytes(), fresh);
         QCOMPARE(fileBytes(t.vaultPath() + ".bak"), QByteArray("an earlier copy"));
         QCOMPARE(fileBytes(t.vaultPath() + ".bak.1"), odd);
         auto& boxes = t.fakes.messageBox->shown;
         QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, QStringLiteral("The vault file held entries but no master password.  It has been kept "
-                                               "as %1.bak.1 before the new vault replaced it.")
-                                    .arg(t.vaultPath()));
+        QVERIFY(boxes[0].text.contains(QDir::toNativeSeparators(t.vaultPath() + ".bak.1")));
         QCOMPARE(onDiskWhileTold, fresh);
-        QCOMPARE(status(main), QStringLiteral("Password created successfully"));
+        QCOMPARE(status(t), QStringLiteral("Password created successfully"));
     }
 
     void namedPipeAsTheVaultIsRefusedAtStart() {
@@ -238,9 +467,7 @@ private slots:
         unblocker.join();
         auto& boxes = t.fakes.messageBox->shown;
         QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, QStringLiteral("Tressik cannot read its vault file.\n\nCannot read \"%1\": it is a "
-                                               "named pipe, a socket or a device, not a plain file")
-                                    .arg(t.vaultPath()));
+        QVERIFY(boxes[0].text.contains("named pipe"));
         QCOMPARE(t.fakes.programEnd->calls, 1);
         QVERIFY(!t.app->forms.isLoaded<frmPass>());
     }

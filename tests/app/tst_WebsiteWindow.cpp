@@ -33,7 +33,6 @@ private slots:
         Unlocked u;
         u.main->cmdWebsite_Click(0);
         u.main->mnuFileItem[0]->trigger();
-        QVERIFY(u.app->g.blnMainClosed);
         QVERIFY(!u.app->forms.isLoaded<Form1>());
         QCOMPARE(u.fakes.website->mainClosedCalls, 1);
         QCOMPARE(u.fakes.website->closeCalls, 0);
@@ -59,7 +58,6 @@ private slots:
         QVERIFY(u.app->forms.isLoaded<Form1>());
         ShowHelpWindow(*u.app);
         u.main->mnuFileItem[0]->trigger();
-        QVERIFY(!u.app->g.blnMainClosed);
         QCOMPARE(u.fakes.website->mainClosedCalls, 0);
         QCOMPARE(u.fakes.website->closeCalls, 1);
         QVERIFY(!u.app->forms.isLoaded<Form8>());

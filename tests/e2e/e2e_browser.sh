@@ -5,11 +5,9 @@
 # for it after File, Exit, and going with the program however that ends.
 #   e2e_browser.sh PATH-TO-TRESSIK
 set -uo pipefail
-here=$(dirname "$0")
-. "$here/lib.sh"
-under_xvfb "$@"
+. "$(dirname "$0")/lib.sh"
+begin "$@"
 trap 'kill -9 $(browser_pids) 2>/dev/null; cleanup' EXIT
-new_install "$1"
 [ -x "$HOME_DIR/app/tressik-browser" ] || fail "tressik-browser is not beside tressik"
 export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
 mkdir -p "$XDG_CONFIG_HOME/Tressik"
@@ -17,11 +15,9 @@ printf '[Settings]\nshowHelp=0\n' >"$XDG_CONFIG_HOME/Tressik/Tressik.ini"
 with_window_manager
 
 count() { browser_pids | wc -l; }
+count_is() { [ "$(count)" -eq "$1" ]; }
 # wait_browser_count N: waits until the program has N browser processes.
-wait_browser_count() {
-  for _ in $(seq 1 "$WAIT_STEPS"); do [ "$(count)" -eq "$1" ] && return 0; sleep 0.05; done
-  fail "the program has $(count) browser processes, expected $1"
-}
+wait_browser_count() { eventually count_is "$1" || fail "the program has $(count) browser processes, expected $1"; }
 website_button() { focus "$main"; click_twips "$main" "$off" 4860 60 4095 1035; }
 
 echo "the web site button opens the browser window in a process of its own"
@@ -51,7 +47,7 @@ close_window "About Tressik"
 echo "closed, the browser process ends and the program goes on; opened again, it is new"
 wmctrl -i -c "$browser" || fail "cannot close the browser window"
 wait_browser_count 0
-kill -0 "$PID" 2>/dev/null || fail "the program ended with the browser window"
+running "$PID" || fail "the program ended with the browser window"
 wait_window "Tressik by" >/dev/null
 website_button
 browser=$(browser_window)
@@ -62,13 +58,11 @@ echo "File, Exit with the browser shown: the program lives on until the browser 
 focus "$main"
 menu "$main" 15 1
 wait_gone "Tressik by"
-sleep 1                                               # nothing to wait for: the program must stay
-kill -0 "$PID" 2>/dev/null || fail "the program ended with the browser still open"
+throughout 1 running "$PID" || fail "the program ended with the browser still open"
 [ "$(count)" -eq 1 ] || fail "the browser went with the main window"
 wmctrl -i -c "$browser" || fail "cannot close the browser window"
 wait_exit
-for _ in $(seq 1 "$WAIT_STEPS"); do kill -0 "$second_pid" 2>/dev/null || break; sleep 0.05; done
-kill -0 "$second_pid" 2>/dev/null && fail "the browser process stayed after the program ended"
+wait_ended "$second_pid" "the browser process, after the program ended,"
 
 echo "the browser never outlives the program, even a killed one"
 unlock abcd
@@ -76,8 +70,7 @@ website_button
 browser=$(browser_window)
 orphan=$(browser_pids)
 kill -9 "$PID"
-for _ in $(seq 1 "$WAIT_STEPS"); do kill -0 "$orphan" 2>/dev/null || break; sleep 0.05; done
-kill -0 "$orphan" 2>/dev/null && fail "the browser outlived the program"
+wait_ended "$orphan" "the browser, outliving the program,"
 [ -z "$(xdotool search --onlyvisible --pid "$orphan" 2>/dev/null)" ] || fail "the browser window stayed"
 PID=""
 
@@ -85,10 +78,6 @@ PID=""
 stand_in() {
   printf '#!/bin/sh\n%s\n' "$1" >"$HOME_DIR/app/tressik-browser"
   chmod +x "$HOME_DIR/app/tressik-browser"
-}
-wait_gone_pid() {
-  for _ in $(seq 1 "$WAIT_STEPS"); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.05; done
-  fail "process $1 ($2) is still there"
 }
 
 echo "a browser that never answers: File, Exit ends the program at once, and the browser with it"
@@ -100,24 +89,24 @@ hung=$(browser_pids)
 focus "$main"
 menu "$main" 15 1
 wait_exit
-wait_gone_pid "$hung" "the browser that never answered"
+wait_ended "$hung" "the browser that never answered"
 
 echo "a browser that says it closed but stays: the program never waits for it"
-stand_in 'echo shown; sleep 0.3; echo closed; while :; do sleep 1; done'
+stand_in "echo shown; sleep 0.3; echo closed; : >'$HOME_DIR/said-closed'; while :; do sleep 1; done"
 unlock abcd
 website_button
 wait_browser_count 1
 lingering=$(browser_pids)
-sleep 0.5                                             # it has said closed by now, and stays
+eventually test -e "$HOME_DIR/said-closed" || fail "the stand-in never said closed"
 website_button                                        # a new one; the old one is not waited for
 focus "$main"
 menu "$main" 190 1
 WAIT_STEPS=20 wait_window "About Tressik" >/dev/null  # at once: nothing froze
 close_window "About Tressik"
-wait_gone_pid "$lingering" "the browser that stayed"  # killed after its grace time
-kill -0 "$PID" 2>/dev/null || fail "the program ended"
+wait_ended "$lingering" "the browser that stayed"     # killed after its grace time
+running "$PID" || fail "the program ended"
 focus "$main"
 menu "$main" 15 1
 wait_exit
-wait_gone_pid "$(pgrep -f "$HOME_DIR/app/tressik-browser" | head -1)" "the second stand-in"
+wait_ended "$(pgrep -f "$HOME_DIR/app/tressik-browser" | head -1)" "the second stand-in"
 echo "e2e browser: all passed"

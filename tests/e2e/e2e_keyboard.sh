@@ -4,24 +4,17 @@
 # waits keeps the keyboard and gets what is typed; back in the password window,
 # the password opens the vault.   e2e_keyboard.sh PATH-TO-TRESSIK
 set -uo pipefail
-here=$(dirname "$0")
-. "$here/lib.sh"
-under_xvfb "$@"
+. "$(dirname "$0")/lib.sh"
+begin "$@"
 OTHER_PID=
 trap '[ -n "$OTHER_PID" ] && kill "$OTHER_PID" 2>/dev/null; cleanup' EXIT
-new_install "$1"
 with_window_manager
 echo -n "$(vault_hex abcd 'u|||p|||l')" | xxd -r -p >"$HOME_DIR/app/data.enc"
 
 # stays_active ID SECONDS: the window stays the active one for that long.
 stays_active() {
-  local end=$((SECONDS + $2))
-  while [ "$SECONDS" -lt "$end" ]; do
-    local now
-    now=$(xdotool getactivewindow 2>/dev/null)
-    [ "$now" = "$1" ] || fail "the keyboard went from $1 to $now ($(xdotool getwindowname "$now" 2>/dev/null))"
-    sleep 0.05
-  done
+  throughout "$2" is_active "$1" ||
+    fail "the keyboard went from $1 to $(xdotool getactivewindow) ($(xdotool getwindowname "$(xdotool getactivewindow)"))"
 }
 
 echo "the password window opens with the keyboard"
@@ -44,8 +37,8 @@ presses() {
   awk '/KeyPress event/ {p = 1} p && /keysym/ {match($0, /, [a-z]\)/); printf "%s", substr($0, RSTART + 2, 1); p = 0}' \
     "$HOME_DIR/other.log"
 }
-for _ in $(seq 1 "$WAIT_STEPS"); do [ "$(presses)" = hello ] && break; sleep 0.05; done
-[ "$(presses)" = hello ] || fail "the other program got '$(presses)', expected hello"
+presses_are() { [ "$(presses)" = "$1" ]; }
+eventually presses_are hello || fail "the other program got '$(presses)', expected hello"
 stays_active "$other" 2
 
 echo "its own message box keeps the keyboard while open"

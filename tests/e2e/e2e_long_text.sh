@@ -4,12 +4,10 @@
 # an entry whose password is 40,000 characters, opened with Edit and saved
 # without a change, written back byte for byte.   e2e_long_text.sh PATH-TO-TRESSIK
 set -uo pipefail
-here=$(dirname "$0")
-. "$here/lib.sh"
-under_xvfb "$@"
+. "$(dirname "$0")/lib.sh"
+begin "$@"
 CLIP_PID=
 trap '[ -n "$CLIP_PID" ] && kill "$CLIP_PID" 2>/dev/null; cleanup' EXIT
-new_install "$1"
 
 # vault_file PASSWORD [LINE...]: writes data.enc as the program would.
 vault_file() {
@@ -22,11 +20,7 @@ clipboard() {
   [ -n "$CLIP_PID" ] && kill "$CLIP_PID" 2>/dev/null
   printf '%s' "$1" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
   CLIP_PID=$!
-  for _ in $(seq 1 "$WAIT_STEPS"); do
-    [ "$(timeout 5 xclip -o -selection clipboard 2>/dev/null | wc -c)" = "${#1}" ] && return 0
-    sleep 0.05
-  done
-  fail "the clipboard does not hold the text"
+  eventually clipboard_is "$1" || fail "the clipboard does not hold the text"
 }
 
 inode() { stat -c %i "$HOME_DIR/app/data.enc"; }
@@ -76,8 +70,8 @@ e=$(wait_window "Edit an entry")
 focus "$e"
 click_twips "$e" 0 120 1500 1155 1035                 # Save
 wait_gone "Edit an entry"
-for _ in $(seq 1 "$WAIT_STEPS"); do [ "$(inode)" != "$before" ] && break; sleep 0.05; done
-[ "$(inode)" != "$before" ] || fail "the vault was not written again"
+inode_is_not() { [ "$(inode)" != "$1" ]; }
+eventually inode_is_not "$before" || fail "the vault was not written again"
 expect_file "$HOME_DIR/before.enc"
 focus "$main"
 menu "$main" 15 1

@@ -2,11 +2,8 @@
 # First use, unlock, three wrong passwords and a second copy, on the real
 # program under Xvfb.   e2e_spine.sh PATH-TO-TRESSIK
 set -uo pipefail
-here=$(dirname "$0")
-. "$here/lib.sh"
-under_xvfb "$@"
-trap cleanup EXIT
-new_install "$1"
+. "$(dirname "$0")/lib.sh"
+begin "$@"
 
 echo "first use: create a master password"
 first_use abcd
@@ -25,10 +22,9 @@ echo "a second copy is turned away"
 second=$!
 wait_box "^Tressik$" >/dev/null
 key Return
-for _ in $(seq 1 "$WAIT_STEPS"); do kill -0 "$second" 2>/dev/null || break; sleep 0.05; done
-kill -0 "$second" 2>/dev/null && fail "the second copy is still running"
+wait_ended "$second" "the second copy"
 wait "$second" || fail "the second copy ended with an error"
-kill -0 "$PID" 2>/dev/null || fail "the first copy ended too"
+running "$PID" || fail "the first copy ended too"
 focus "$main"
 menu "$main" 15 1
 wait_exit

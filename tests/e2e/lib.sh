@@ -18,16 +18,22 @@ under_xvfb() {
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$XVFB_DIR/display" 2>"$XVFB_DIR/log" &
   XVFB_PID=$!
   trap 'kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; rm -rf "$XVFB_DIR"' EXIT
-  for _ in $(seq 1 "$WAIT_STEPS"); do
-    [ -s "$XVFB_DIR/display" ] && break
-    kill -0 "$XVFB_PID" 2>/dev/null || break
-    sleep 0.05
-  done
+  eventually xvfb_settled
   local display
   display=$(head -1 "$XVFB_DIR/display")
   [ -n "$display" ] || { cat "$XVFB_DIR/log" >&2; fail "Xvfb did not start"; }
   DISPLAY=":$display" "$0" "$@"
   exit
+}
+
+xvfb_settled() { [ -s "$XVFB_DIR/display" ] || ended "$XVFB_PID"; }
+
+# begin "$@": the start of every test: its own X server, the cleanup at its
+# end, and a fresh copy of the program given as the first argument.
+begin() {
+  under_xvfb "$@"
+  trap cleanup EXIT
+  new_install "$1"
 }
 
 fail() {
@@ -60,40 +66,6 @@ start() {
   PID=$!
 }
 
-# wait_window NAME: waits until a visible window of that title exists; prints its id.
-wait_window() {
-  local id
-  for _ in $(seq 1 "$WAIT_STEPS"); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
-    if [ -n "$id" ]; then echo "$id"; return 0; fi
-    sleep 0.05
-  done
-  fail "no window named '$1' appeared"
-}
-
-# wait_gone NAME: waits until no visible window of that title is left.
-wait_gone() {
-  for _ in $(seq 1 "$WAIT_STEPS"); do
-    [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ] && return 0
-    sleep 0.05
-  done
-  fail "window '$1' did not go away"
-}
-
-# wait_exit: waits for the program to end; fails unless its status is 0.
-wait_exit() {
-  for _ in $(seq 1 "$WAIT_STEPS"); do
-    if ! kill -0 "$PID" 2>/dev/null; then
-      wait "$PID"
-      local rc=$?
-      [ "$rc" -eq 0 ] || fail "the program ended with status $rc"
-      return 0
-    fi
-    sleep 0.05
-  done
-  fail "the program did not end"
-}
-
 # eventually COMMAND...: runs the command every 50 ms until it succeeds, at
 # most WAIT_STEPS times; its status is the last run's.
 eventually() {
@@ -103,6 +75,41 @@ eventually() {
     sleep 0.05
   done
   "$@"
+}
+
+# throughout SECONDS COMMAND...: the command holds every 50 ms for that long,
+# for where a time is itself what is tested; fails at the first miss.
+throughout() {
+  local end=$((${EPOCHREALTIME/./} + $1 * 1000000))
+  shift
+  while [ "${EPOCHREALTIME/./}" -lt "$end" ]; do
+    "$@" || return 1
+    sleep 0.05
+  done
+}
+
+ended() { ! kill -0 "$1" 2>/dev/null; }
+running() { kill -0 "$1" 2>/dev/null; }
+
+# wait_ended PID WHAT: waits until that process is gone.
+wait_ended() { eventually ended "$1" || fail "$2 is still running"; }
+
+# window_named NAME: the id of a visible window of that title, if there is one.
+window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 | grep .; }
+no_window_named() { ! window_named "$1" >/dev/null; }
+
+# wait_window NAME: waits until a visible window of that title exists; prints its id.
+wait_window() { eventually window_named "$1" || fail "no window named '$1' appeared"; }
+
+# wait_gone NAME: waits until no visible window of that title is left.
+wait_gone() { eventually no_window_named "$1" || fail "window '$1' did not go away"; }
+
+# wait_exit: waits for the program to end; fails unless its status is 0.
+wait_exit() {
+  wait_ended "$PID" "the program"
+  wait "$PID"
+  local rc=$?
+  [ "$rc" -eq 0 ] || fail "the program ended with status $rc"
 }
 
 # focus WINDOW: gives the window the keyboard and waits until it has it, so
@@ -174,6 +181,8 @@ clipboard_now() { timeout 5 xclip -o -selection clipboard 2>/dev/null; }
 wait_clipboard() { eventually clipboard_is "$1" || fail "the clipboard holds '$(clipboard_now)', expected '$1'"; }
 clipboard_is() { [ "$(clipboard_now)" = "$1" ]; }
 
+file_is() { [ "$(cat "$1" 2>/dev/null)" = "$2" ]; }
+
 # wait_line FILE REGEX: waits until a line of the file matches.
 wait_line() {
   eventually grep -qE "$2" "$1" 2>/dev/null || fail "no line of $1 matches '$2'; it holds: $(cat "$1" 2>/dev/null)"
@@ -215,24 +224,19 @@ click_twips() {
 browser_pids() { pgrep -P "$PID" -x tressik-browser 2>/dev/null; }
 
 # browser_window: waits for the in-app browser's window, which lives in a
-# process of its own; prints its id and sets $BROWSER_PID. Under a window
-# manager it also waits until the window has come forward, as it does when it
-# opens, so it does not cover what the test clicks next.
+# process of its own; prints its id. Under a window manager it also waits until
+# the window has come forward, as it does when it opens, so it does not cover
+# what the test clicks next.
 browser_window() {
   local id
-  for _ in $(seq 1 "$WAIT_STEPS"); do
-    BROWSER_PID=$(browser_pids | head -1)
-    if [ -n "$BROWSER_PID" ]; then
-      id=$(xdotool search --onlyvisible --pid "$BROWSER_PID" 2>/dev/null | head -1)
-      if [ -n "$id" ]; then
-        [ -n "${WM_PID:-}" ] && wait_active "$id"
-        echo "$id"
-        return 0
-      fi
-    fi
-    sleep 0.05
-  done
-  fail "the browser window did not appear"
+  id=$(eventually browser_shown) || fail "the browser window did not appear"
+  [ -n "${WM_PID:-}" ] && wait_active "$id"
+  echo "$id"
+}
+browser_shown() {
+  local pid
+  pid=$(browser_pids | head -1)
+  [ -n "$pid" ] && xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1 | grep .
 }
 
 # wait_active ID: waits until that window is the active one.
@@ -254,20 +258,6 @@ with_window_manager() {
 close_window() {
   wmctrl -c "$1" || fail "cannot close '$1'"
   wait_gone "$1"
-}
-
-# other_window KNOWN...: a visible window of the program that is none of these.
-other_window() {
-  local id known
-  for _ in $(seq 1 "$WAIT_STEPS"); do
-    for id in $(xdotool search --onlyvisible --pid "$PID" 2>/dev/null); do
-      local seen=0
-      for known in "$@"; do [ "$id" = "$known" ] && seen=1; done
-      [ "$seen" = 0 ] && { echo "$id"; return 0; }
-    done
-    sleep 0.05
-  done
-  fail "no new window appeared"
 }
 
 # The main window's controls. These read $main (the main window) and $off (its

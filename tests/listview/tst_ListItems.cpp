@@ -26,8 +26,6 @@ private slots:
         QCOMPARE(items.addColumnHeader("Username"), 1);
         QCOMPARE(items.addColumnHeader("Password"), 2);
         QCOMPARE(items.addColumnHeader("Website/Location"), 3);
-        items.setColumnHeaderWidth(2, 2375);
-        QCOMPARE(items.columnHeaderWidth(2), 2375);
         QCOMPARE(items.columnHeaderText(3), QStringLiteral("Website/Location"));
         QCOMPARE(items.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Username"));
 

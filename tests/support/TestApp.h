@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QTemporaryDir>
+#include <QWindow>
 
 #include <memory>
 
@@ -22,6 +23,11 @@ struct TestApp {
     Fakes fakes{};
     std::unique_ptr<App> app;
 };
+
+// Whether the window stays above other windows, as the window system is told.
+inline bool onTop(const QWidget* w) {
+    return w->windowHandle() && w->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+}
 
 // Deletes windows whose unload is pending.
 void flushDeletes();

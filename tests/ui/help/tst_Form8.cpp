@@ -1,6 +1,6 @@
+#include "support/Layout.h"
 #include "support/Unlocked.h"
 #include "ui/help/Form8.h"
-#include "forms/Twips.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,14 +22,11 @@ void writeHelp(const QString& dir, const QByteArray& rtf = "{\\rtf1\\ansi Tressi
 // A program whose vault holds a password, with Help.rtf and the stored setting
 // in place before the main window appears.
 struct Helped : TestApp {
-    explicit Helped(const QString* stored, bool withDocument = true) {
+    explicit Helped(const QString& stored = QString(), bool withDocument = true) {
         if (withDocument) writeHelp(dir());
-        if (stored) fakes.settings->values.insert(kKey, *stored);
+        if (!stored.isNull()) fakes.settings->values.insert(kKey, stored);
         writeVault(vaultOf("pw"));
-        main = app->forms.load<Form1>();
-        frmPass* pass = app->forms.get<frmPass>();
-        pass->txtPass->setText("pw");
-        pass->cmdOK_Click();
+        main = unlock(*this, "pw");
     }
     Form8* help() const { return app->forms.get<Form8>(); }
     Form1* main = nullptr;
@@ -40,72 +37,59 @@ struct Helped : TestApp {
 class tst_Form8 : public QObject {
     Q_OBJECT
 private slots:
-    void noStoredChoiceOpensAtStartAndWritesNothing() {
-        Helped t(nullptr);
+    void helpWindow() {
+        Helped t;
         Form8* h = t.help();
         QVERIFY(h && h->isVisible());
         QCOMPARE(h->windowTitle(), QStringLiteral("Readme/Help"));
         QCOMPARE(h->Check1->text(), QStringLiteral("Show at Startup"));
-        QCOMPARE(h->Check1->checkState(), Qt::Checked);
-        QVERIFY(t.fakes.settings->writes.isEmpty());
         QVERIFY(h->rtf1->isReadOnly());
         QVERIFY(h->rtf1->toPlainText().contains("Tressik help bold text"));
-        QCOMPARE(h->clientWidthTwips(), 10290);
-        QCOMPARE(h->clientHeightTwips(), 7920);
-        QCOMPARE(Twips::rect(h->rtf1), QRect(0, 0, 10275, 7515));
-        QCOMPARE(Twips::rect(h->Check1), QRect(60, 7620, 1995, 255));
+        QVERIFY(below(h->Check1, h->rtf1));
+        QVERIFY(inside(h->rtf1) && inside(h->Check1));
         QVERIFY(h->windowFlags() & Qt::Tool);  // kept out of the task bar
     }
 
-    void storedZero() {
-        const QString zero = "0";
-        Helped t(&zero);
-        QVERIFY(!t.app->forms.isLoaded<Form8>());  // not at start
-        t.main->mnuHelpItem[0]->trigger();
-        Form8* h = t.help();
-        QVERIFY(h && h->isVisible());
-        QCOMPARE(h->Check1->checkState(), Qt::Unchecked);
-        QCOMPARE(t.fakes.settings->writes, QStringList{kKey + "=0"});  // written back by the change handler
+    // What the stored choice makes of the help at start and of its check box;
+    // a value the box shows otherwise is written back as it shows it.
+    void storedChoice_data() {
+        QTest::addColumn<QString>("stored");  // null: nothing stored
+        QTest::addColumn<bool>("atStart");
+        QTest::addColumn<Qt::CheckState>("box");
+        QTest::addColumn<QStringList>("writes");
+        QTest::newRow("nothing") << QString() << true << Qt::Checked << QStringList();
+        QTest::newRow("0") << "0" << false << Qt::Unchecked << QStringList{kKey + "=0"};
+        QTest::newRow("2, greyed") << "2" << false << Qt::PartiallyChecked << QStringList{kKey + "=2"};
+        QTest::newRow("leading zero") << "01" << false << Qt::Checked << QStringList();
+        QTest::newRow("text") << "yes" << false << Qt::Checked << QStringList();
+        QTest::newRow("fraction") << "1.5" << false << Qt::Checked << QStringList();
+        QTest::newRow("out of range") << "3" << false << Qt::Checked << QStringList();
+        QTest::newRow("negative") << "-1" << false << Qt::Checked << QStringList();
+        QTest::newRow("empty") << "" << false << Qt::Checked << QStringList();
     }
-
-    void leadingZeroReadsAsANumberButDoesNotOpenAtStart() {
-        const QString stored = "01";
-        Helped t(&stored);
-        QVERIFY(!t.app->forms.isLoaded<Form8>());
-        t.main->mnuHelpItem_Click(0);
-        QCOMPARE(t.help()->Check1->checkState(), Qt::Checked);
-        QVERIFY(t.fakes.settings->writes.isEmpty());
-    }
-
-    void storedValuesThatAreNotAChoiceAreIgnored_data() {
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("text") << "yes";
-        QTest::newRow("fraction") << "1.5";
-        QTest::newRow("out of range") << "3";
-        QTest::newRow("negative") << "-1";
-        QTest::newRow("empty") << "";
-    }
-    void storedValuesThatAreNotAChoiceAreIgnored() {
+    void storedChoice() {
         QFETCH(QString, stored);
-        Helped t(&stored);
-        t.main->mnuHelpItem_Click(0);
-        QCOMPARE(t.help()->Check1->checkState(), Qt::Checked);
-        QVERIFY(t.fakes.settings->writes.isEmpty());
+        QFETCH(bool, atStart);
+        QFETCH(Qt::CheckState, box);
+        QFETCH(QStringList, writes);
+        Helped t(stored);
+        QCOMPARE(t.app->forms.isLoaded<Form8>(), atStart);
+        t.main->mnuHelpItem[0]->trigger();
+        QVERIFY(t.help() && t.help()->isVisible());
+        QCOMPARE(t.help()->Check1->checkState(), box);
+        QCOMPARE(t.fakes.settings->writes, writes);
     }
 
-    void greyedValue() {
-        const QString stored = "2";
-        Helped t(&stored);
+    void aClickOnAGreyedBoxChecksIt() {
+        Helped t("2");
         t.main->mnuHelpItem_Click(0);
-        QCOMPARE(t.help()->Check1->checkState(), Qt::PartiallyChecked);
-        QCOMPARE(t.fakes.settings->writes, QStringList{kKey + "=2"});
-        t.help()->Check1->click();  // a click on a greyed box checks it
+        t.help()->Check1->click();
         QCOMPARE(t.help()->Check1->checkState(), Qt::Checked);
         QCOMPARE(t.fakes.settings->values.value(kKey), QStringLiteral("1"));
     }
 
     void togglingWritesAtOnce() {
-        Helped t(nullptr);
+        Helped t;
         Form8* h = t.help();
         h->Check1->click();
         QCOMPARE(t.fakes.settings->values.value(kKey), QStringLiteral("0"));
@@ -118,7 +102,7 @@ private slots:
     }
 
     void secondRequestDoesNotReread() {
-        Helped t(nullptr);
+        Helped t;
         Form8* h = t.help();
         writeHelp(t.dir(), "{\\rtf1 changed\\par}");
         t.main->mnuHelpItem_Click(0);
@@ -131,7 +115,7 @@ private slots:
     }
 
     void missingDocumentShowsNothing() {
-        Helped t(nullptr, false);
+        Helped t(QString(), false);
         QVERIFY(!t.app->forms.isLoaded<Form8>());
         t.main->mnuHelpItem_Click(0);
         QVERIFY(!t.app->forms.isLoaded<Form8>());
@@ -143,7 +127,7 @@ private slots:
     }
 
     void unreadableDocumentStillOpens() {
-        Helped t(nullptr, false);
+        Helped t(QString(), false);
         writeHelp(t.dir(), QByteArray("\x00\x01\x02 not rich text", 18));
         t.main->mnuHelpItem_Click(0);
         QVERIFY(t.help() && t.help()->isVisible());
@@ -170,7 +154,7 @@ private slots:
     void onlyWebAndMailLinksGoToTheDesktop() {
         QFETCH(QString, link);
         QFETCH(QString, opened);
-        Helped t(nullptr);
+        Helped t;
         emit t.help()->rtf1->anchorClicked(QUrl(link));
         QCOMPARE(t.fakes.opener->opened, opened.isEmpty() ? QStringList() : QStringList{opened});
         QCOMPARE(t.help()->rtf1->verticalScrollBar()->value(), 0);
@@ -178,7 +162,7 @@ private slots:
 
     // "#name" scrolls the help to the bookmark of that name, far below the first screen.
     void bookmarkLinksScrollTheHelp() {
-        Helped t(nullptr, false);
+        Helped t(QString(), false);
         const QByteArray filler = QByteArray("filler text\\par ").repeated(300);
         writeHelp(t.dir(), "{\\rtf1 top\\par " + filler + "{\\*\\bkmkstart usage}Usage\\par " + filler + "}");
         t.main->mnuHelpItem_Click(0);
@@ -193,7 +177,7 @@ private slots:
     }
 
     void exitUnloadsIt() {
-        Helped t(nullptr);
+        Helped t;
         t.main->mnuFileItem_Click(0);
         QVERIFY(!t.app->forms.isLoaded<Form8>());
         QCOMPARE(t.fakes.programEnd->calls, 1);
