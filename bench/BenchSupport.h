@@ -103,10 +103,11 @@ inline bool initBenchmarks(int argc, char** argv, int defaultRepetitions = 3) {
 class Steps {
 public:
     void add(const std::string& label, std::function<void(benchmark::State&)> fn) {
-        benchmark::RegisterBenchmark(label.c_str(), [fn = std::move(fn), label, this](benchmark::State& s) {
-            fn(s);
-            if (s.error_occurred()) failed_.insert(label);
-        })
+        benchmark::RegisterBenchmark(label.c_str(),
+                                     [fn = std::move(fn), label, this](benchmark::State& s) {
+                                         fn(s);
+                                         if (s.error_occurred()) failed_.insert(label);
+                                     })
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }

@@ -17,8 +17,8 @@ public:
     // Starts file (found on PATH when it has no slash) with args; the
     // environment is ours with extra set on top. Output goes to logPath
     // (appended), or nowhere when it is empty. error() says why it failed.
-    Child(const std::string& file, const std::vector<std::string>& args, const std::map<std::string, std::string>& extra,
-          const std::string& logPath);
+    Child(const std::string& file, const std::vector<std::string>& args,
+          const std::map<std::string, std::string>& extra, const std::string& logPath);
     ~Child() { kill(); }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;

@@ -23,8 +23,7 @@ using HostileRtf::Shape;
 constexpr qsizetype kBytes = 800 * 1024;
 constexpr double kGoal = 2.0;
 constexpr double kHelpWidth = 685;  // pixels, the help window's text box
-const Shape kShapes[] = {Shape::Fonts, Shape::ColourPairs, Shape::Sizes, Shape::Mixed, Shape::TabStops,
-                         Shape::Tables};
+const Shape kShapes[] = {Shape::Fonts, Shape::ColourPairs, Shape::Sizes, Shape::Mixed, Shape::TabStops, Shape::Tables};
 
 std::string name(const char* step, Shape shape, bool alike) {
     return std::string(step) + "_" + HostileRtf::shapeName(shape) + (alike ? "_alike" : "");
@@ -76,8 +75,8 @@ int main(int argc, char** argv) {
             const bool met = ratio <= kGoal;
             ok = ok && met;
             std::printf("ratio %s %s / alike (%lld KB): %.2f  (%.1f ms / %.1f ms, goal <= %g: %s)\n", step,
-                        HostileRtf::shapeName(shape), static_cast<long long>(kBytes / 1024), ratio, *time, *base,
-                        kGoal, met ? "met" : "MISSED");
+                        HostileRtf::shapeName(shape), static_cast<long long>(kBytes / 1024), ratio, *time, *base, kGoal,
+                        met ? "met" : "MISSED");
         }
     }
     return ok ? 0 : 1;

@@ -36,7 +36,6 @@ constexpr double kSortGoal = 1.5;
 constexpr double kAddVsSortGoal = 0.01;
 constexpr double kAddGoal = 1.5;
 
-
 // The same name typed with other capitals: equal for the list's comparison,
 // so it exercises the order of equal keys.
 QString recased(Random& rng, QString s) {
@@ -47,8 +46,7 @@ QString recased(Random& rng, QString s) {
 
 // users holds every username made so far; some new ones repeat one of them.
 std::vector<Entry> makeEntries(Random& rng, qsizetype count, std::vector<QString>& users) {
-    const QString user =
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-");
+    const QString user = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-");
     // Printable ASCII without "|", plus a few Windows-1252 letters people do type.
     QString pass;
     for (char16_t c = 33; c < 127; ++c)
@@ -70,7 +68,8 @@ std::vector<Entry> makeEntries(Random& rng, qsizetype count, std::vector<QString
         }
         users.push_back(e.username);
         e.password = randomText(rng, 10, 24, pass);
-        if (!rng.percent(10)) e.location = QStringLiteral("https://www.example-%1.com/login").arg(rng.between(1, kRows));
+        if (!rng.percent(10))
+            e.location = QStringLiteral("https://www.example-%1.com/login").arg(rng.between(1, kRows));
         entries.push_back(std::move(e));
     }
     return entries;
@@ -104,12 +103,12 @@ std::unique_ptr<ListItems> makeList(const std::vector<PackedEntry>& rows) {
 bool descendingBefore(const ListItems& order, QStringView a, QStringView b) { return order.compareKeys(a, b) > 0; }
 
 struct Data {
-    std::unique_ptr<ListItems> order;             // its compareKeys is the baselines' comparison
-    std::vector<PackedEntry> rows;                // unsorted, as loaded
+    std::unique_ptr<ListItems> order;                            // its compareKeys is the baselines' comparison
+    std::vector<PackedEntry> rows;                               // unsorted, as loaded
     std::array<std::vector<QString>, ListItems::kColumns> keys;  // each column of rows
-    std::vector<PackedEntry> rowsByUser;          // rows sorted descending by username
-    std::vector<QString> sortedUsers;             // their usernames
-    std::vector<Entry> added;                     // the rows a sorted add brings
+    std::vector<PackedEntry> rowsByUser;                         // rows sorted descending by username
+    std::vector<QString> sortedUsers;                            // their usernames
+    std::vector<Entry> added;                                    // the rows a sorted add brings
 };
 
 std::shared_ptr<const Data> makeData() {
@@ -128,9 +127,8 @@ std::shared_ptr<const Data> makeData() {
 
     std::vector<size_t> byUser(entries.size());
     for (size_t i = 0; i < byUser.size(); ++i) byUser[i] = i;
-    std::stable_sort(byUser.begin(), byUser.end(), [&](size_t a, size_t b) {
-        return descendingBefore(*d->order, d->keys[0][a], d->keys[0][b]);
-    });
+    std::stable_sort(byUser.begin(), byUser.end(),
+                     [&](size_t a, size_t b) { return descendingBefore(*d->order, d->keys[0][a], d->keys[0][b]); });
     for (size_t i : byUser) {
         d->rowsByUser.push_back(d->rows[i]);
         d->sortedUsers.push_back(d->keys[0][i]);
@@ -280,8 +278,9 @@ void upperBoundInsertBaseline(benchmark::State& state, const Data& d) {
         state.ResumeTiming();
 
         for (const Entry& e : d.added) {
-            const auto at = std::upper_bound(keys.begin(), keys.end(), e.username,
-                                             [&](const QString& v, const QString& k) { return descendingBefore(order, v, k); });
+            const auto at =
+                std::upper_bound(keys.begin(), keys.end(), e.username,
+                                 [&](const QString& v, const QString& k) { return descendingBefore(order, v, k); });
             keys.insert(at, e.username);
         }
     }
@@ -289,7 +288,6 @@ void upperBoundInsertBaseline(benchmark::State& state, const Data& d) {
 }
 
 std::string name(const std::string& step) { return step + "/" + std::to_string(kRows); }
-
 
 }  // namespace
 

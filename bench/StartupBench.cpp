@@ -32,10 +32,10 @@ namespace {
 using Clock = WindowWatch::Clock;
 
 constexpr int kRounds = 5;
-constexpr double kMemoryGoal = 1.5;           // times the bare window's
-constexpr double kTimeGoalMs = 150 + 80;      // over the bare window: the splash, and a little
-constexpr double kGrowthGoal = 3.0;           // times the vault file
-constexpr double kUnlockGoalMs = 150;         // over an empty vault
+constexpr double kMemoryGoal = 1.5;       // times the bare window's
+constexpr double kTimeGoalMs = 150 + 80;  // over the bare window: the splash, and a little
+constexpr double kGrowthGoal = 3.0;       // times the vault file
+constexpr double kUnlockGoalMs = 150;     // over an empty vault
 constexpr int kEntries = 100000;
 constexpr int kWindowTimeoutMs = 60000;
 constexpr int kSettleTimeoutMs = 10000;
@@ -132,7 +132,8 @@ std::optional<Launched> launch(Setup& s, const std::string& program, const std::
         const std::string from = QFileInfo(QString::fromStdString(program)).absolutePath().toStdString();
         exe = app + "/tressik";
         bool ok = copyFile(program, exe, true) && writeFile(app + "/data.enc", *vault);
-        if (isFile(from + "/tressik-browser")) ok = ok && copyFile(from + "/tressik-browser", app + "/tressik-browser", true);
+        if (isFile(from + "/tressik-browser"))
+            ok = ok && copyFile(from + "/tressik-browser", app + "/tressik-browser", true);
         if (isFile(from + "/Help.rtf")) ok = ok && copyFile(from + "/Help.rtf", app + "/Help.rtf", false);
         if (!ok) {
             *error = "cannot prepare " + app;
@@ -144,14 +145,12 @@ std::optional<Launched> launch(Setup& s, const std::string& program, const std::
     const Clock::time_point start = Clock::now();
     l.child = std::make_unique<Child>(
         exe, std::vector<std::string>{},
-        std::map<std::string, std::string>{{"XDG_CONFIG_HOME", l.folder + "/config"}, {"QT_QPA_PLATFORM", "xcb"}},
-        log);
+        std::map<std::string, std::string>{{"XDG_CONFIG_HOME", l.folder + "/config"}, {"QT_QPA_PLATFORM", "xcb"}}, log);
     if (!l.child->started()) {
         *error = l.child->error();
         return std::nullopt;
     }
-    const auto mapped =
-        s.watch.waitMapped(l.child->pid(), wanted, start + std::chrono::milliseconds(kWindowTimeoutMs));
+    const auto mapped = s.watch.waitMapped(l.child->pid(), wanted, start + std::chrono::milliseconds(kWindowTimeoutMs));
     if (!mapped) {
         *error = exe + " showed no expected window; its output:\n" + tail(log);
         finish(l);
@@ -169,11 +168,12 @@ void fail(benchmark::State& state, const std::string& why) { state.SkipWithError
 void startupRound(benchmark::State& state, Setup& s) {
     for (auto _ : state) {
         std::string error;
-        auto bare = launch(s, s.bareProgram, nullptr, [](const std::string&) { return true; }, &error);
+        auto bare = launch(
+            s, s.bareProgram, nullptr, [](const std::string&) { return true; }, &error);
         if (!bare) return fail(state, error);
         finish(*bare);
-        auto main = launch(s, s.program, &s.emptyVault, [](const std::string& t) { return t == kPasswordCaption; },
-                           &error);
+        auto main = launch(
+            s, s.program, &s.emptyVault, [](const std::string& t) { return t == kPasswordCaption; }, &error);
         if (!main) return fail(state, error);
         const std::set<std::string> heavy = mappedLibraries(main->child->pid(), kHeavyLibraries);
         s.heavy.insert(heavy.begin(), heavy.end());
@@ -202,7 +202,8 @@ struct Unlocked {
 
 // Types the master password into the password window and times Return to the main window.
 std::optional<Unlocked> unlock(Setup& s, const std::string& vault, std::string* error) {
-    auto l = launch(s, s.program, &vault, [](const std::string& t) { return t == kPasswordCaption; }, error);
+    auto l = launch(
+        s, s.program, &vault, [](const std::string& t) { return t == kPasswordCaption; }, error);
     if (!l) return std::nullopt;
     // Typing before the window has settled would go into a box it is about to clear.
     if (!waitIdle(l->child->pid(), 150, kWindowTimeoutMs)) {
@@ -315,8 +316,8 @@ int main(int argc, char** argv) {
                     *bareMB, kPasswordCaption, *mainMs, *mainMB);
         const double ratio = *mainMB / *bareMB;
         ok = ok && ratio <= kMemoryGoal;
-        std::printf("ratio memory tressik/bare: %.2f  (%.1f MB / %.1f MB, goal <= %.1f: %s)\n", ratio, *mainMB,
-                    *bareMB, kMemoryGoal, verdict(ratio <= kMemoryGoal));
+        std::printf("ratio memory tressik/bare: %.2f  (%.1f MB / %.1f MB, goal <= %.1f: %s)\n", ratio, *mainMB, *bareMB,
+                    kMemoryGoal, verdict(ratio <= kMemoryGoal));
         const double extra = *mainMs - *bareMs;
         ok = ok && extra <= kTimeGoalMs;
         std::printf("time tressik - bare: %+.0f ms  (%.0f ms - %.0f ms, goal <= +%.0f ms: %s)\n", extra, *mainMs,
@@ -338,8 +339,8 @@ int main(int argc, char** argv) {
                     s.keyTimedByServer ? "" : " (timed from starting xdotool: the key press was not seen)");
         const double ratio = *growthMB / fileMB;
         ok = ok && ratio <= kGrowthGoal;
-        std::printf("ratio growth/file (%d): %.2f  (%.1f MB / %.2f MB, goal <= %.0f: %s)\n", kEntries, ratio,
-                    *growthMB, fileMB, kGrowthGoal, verdict(ratio <= kGrowthGoal));
+        std::printf("ratio growth/file (%d): %.2f  (%.1f MB / %.2f MB, goal <= %.0f: %s)\n", kEntries, ratio, *growthMB,
+                    fileMB, kGrowthGoal, verdict(ratio <= kGrowthGoal));
         const double extra = *largeMs - *emptyMs;
         ok = ok && extra <= kUnlockGoalMs;
         std::printf("unlock %d - empty: %+.0f ms  (%.0f ms - %.0f ms, goal <= +%.0f ms: %s)\n", kEntries, extra,

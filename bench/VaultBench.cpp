@@ -2,8 +2,8 @@
 // work it cannot avoid. After the run the program prints the ratios and
 // exits non-zero when a step is more than twice its yardstick or fails.
 
-#include "listview/ListItems.h"
 #include "VaultEntries.h"
+#include "listview/ListItems.h"
 #include "vault/VaultCodec.h"
 #include "vault/VaultFile.h"
 
@@ -34,7 +34,6 @@ namespace {
 constexpr double kGoal = 2.0;
 const qsizetype kSizes[] = {32767, 100000};
 
-
 std::vector<Entry> makeEntries(qsizetype count) {
     const QString user = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789._-");
     // Printable ASCII without "|", plus a few Windows-1252 letters people do type.
@@ -60,7 +59,7 @@ struct Vault {
     qsizetype count = 0;
     QString master;
     std::vector<PackedEntry> parsed;  // as read back from readPath
-    QByteArray bytes;           // what a save writes
+    QByteArray bytes;                 // what a save writes
     QString readPath;
     QString savePath;
     QString baselinePath;
@@ -162,8 +161,8 @@ void save(benchmark::State& state, const Vault& v) {
     ListItems items;
     items.appendMany(std::vector<PackedEntry>(v.parsed));
     for (auto _ : state) {
-        std::optional<QByteArray> bytes = VaultCodec::serialiseVault(
-            v.master, items.count(), [&](qsizetype n) { return &items.entry(n + 1); });
+        std::optional<QByteArray> bytes =
+            VaultCodec::serialiseVault(v.master, items.count(), [&](qsizetype n) { return &items.entry(n + 1); });
         if (!bytes || bytes->size() != v.bytes.size()) return fail(state, QStringLiteral("wrong vault bytes"));
         if (const VaultFile::Result r = VaultFile::writeAtomic(v.savePath, *bytes); !r.ok) return fail(state, r.error);
         dropUntimed(state, bytes);
@@ -174,7 +173,6 @@ void save(benchmark::State& state, const Vault& v) {
 }
 
 std::string name(const char* step, qsizetype count) { return std::string(step) + "/" + std::to_string(count); }
-
 
 }  // namespace
 
@@ -191,13 +189,11 @@ int main(int argc, char** argv) {
     for (const qsizetype n : kSizes) {
         auto v = makeVault(root.path(), n);
         const std::pair<const char*, void (*)(benchmark::State&, const Vault&)> stepsOfSize[] = {
-            {"read_split_baseline", readSplitBaseline},
-            {"parse", parse},
-            {"fill", fill},
-            {"write_fsync_baseline", writeFsyncBaseline},
-            {"save", save},
+            {"read_split_baseline", readSplitBaseline},   {"parse", parse}, {"fill", fill},
+            {"write_fsync_baseline", writeFsyncBaseline}, {"save", save},
         };
-        for (const auto& [step, fn] : stepsOfSize) all.add(name(step, n), [v, fn = fn](benchmark::State& s) { fn(s, *v); });
+        for (const auto& [step, fn] : stepsOfSize)
+            all.add(name(step, n), [v, fn = fn](benchmark::State& s) { fn(s, *v); });
     }
 
     CapturingReporter reporter(benchmark::CreateDefaultDisplayReporter());

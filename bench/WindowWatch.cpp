@@ -54,10 +54,11 @@ std::uint32_t WindowWatch::atom(const char* name) {
 }
 
 std::string WindowWatch::title(std::uint32_t window) {
-    for (const auto& [property, type] : {std::pair{netWmName_, utf8_}, std::pair{std::uint32_t(XCB_ATOM_WM_NAME),
-                                                                            std::uint32_t(XCB_GET_PROPERTY_TYPE_ANY)}}) {
-        Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
-            conn_, xcb_get_property(conn_, 0, window, property, type, 0, 1024), nullptr));
+    for (const auto& [property, type] :
+         {std::pair{netWmName_, utf8_},
+          std::pair{std::uint32_t(XCB_ATOM_WM_NAME), std::uint32_t(XCB_GET_PROPERTY_TYPE_ANY)}}) {
+        Reply<xcb_get_property_reply_t> r(
+            xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, property, type, 0, 1024), nullptr));
         if (r && r->format == 8 && xcb_get_property_value_length(r.get()) > 0)
             return {static_cast<const char*>(xcb_get_property_value(r.get())),
                     static_cast<size_t>(xcb_get_property_value_length(r.get()))};
@@ -66,8 +67,8 @@ std::string WindowWatch::title(std::uint32_t window) {
 }
 
 std::optional<std::uint32_t> WindowWatch::pidOf(std::uint32_t window) {
-    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
-        conn_, xcb_get_property(conn_, 0, window, netWmPid_, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+    Reply<xcb_get_property_reply_t> r(
+        xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, netWmPid_, XCB_ATOM_CARDINAL, 0, 1), nullptr));
     if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 4) return std::nullopt;
     return *static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
 }
@@ -94,11 +95,8 @@ void WindowWatch::handle(void* event, const std::function<void(std::uint32_t, Cl
             if (m->event == root_) onMap(m->window, now);
             break;
         }
-        case XCB_KEY_PRESS:
-            lastKey_ = now;
-            break;
-        default:
-            break;
+        case XCB_KEY_PRESS: lastKey_ = now; break;
+        default: break;
     }
 }
 

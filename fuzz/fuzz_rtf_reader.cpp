@@ -59,8 +59,7 @@ void checkFragments(const QTextDocument& doc) {
 // Pictures and table cells have a format each of their own.
 qsizetype textFormats(const QTextDocument& doc) {
     qsizetype n = 0;
-    for (const QTextFormat& f : doc.allFormats())
-        n += f.isCharFormat() && !f.isImageFormat() && !f.isTableCellFormat();
+    for (const QTextFormat& f : doc.allFormats()) n += f.isCharFormat() && !f.isImageFormat() && !f.isTableCellFormat();
     return n;
 }
 

@@ -1,8 +1,8 @@
 // Any bytes at all, read as data.enc. The vault file can be edited or damaged
 // outside the program, so every reader must cope and agree with the others.
 
-#include "text/CodePage.h"
 #include "VaultEntries.h"
+#include "text/CodePage.h"
 #include "vault/VaultCodec.h"
 
 #include <QByteArray>

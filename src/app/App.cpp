@@ -70,17 +70,16 @@ App::VaultLock App::lockVault(QString* why, LockHolder* holder) {
     }
     QString reason;
     switch (vaultLock_->error()) {
-    case QLockFile::LockFailedError:
-        reason = QStringLiteral("something is in its place that names no running program; if no other copy of "
-                                "Tressik is running, delete it");
-        break;
-    case QLockFile::PermissionError:
-        reason = QStringLiteral("permission denied");
-        break;
-    default:
-        reason = folderProblem(folder);
-        if (reason.isEmpty()) reason = QStringLiteral("it could not be created");
-        break;
+        case QLockFile::LockFailedError:
+            reason = QStringLiteral(
+                "something is in its place that names no running program; if no other copy of "
+                "Tressik is running, delete it");
+            break;
+        case QLockFile::PermissionError: reason = QStringLiteral("permission denied"); break;
+        default:
+            reason = folderProblem(folder);
+            if (reason.isEmpty()) reason = QStringLiteral("it could not be created");
+            break;
     }
     if (why) *why = QStringLiteral("Cannot create \"%1\": %2").arg(QDir::toNativeSeparators(lockPath), reason);
     return VaultLock::Failed;
@@ -90,8 +89,9 @@ App::VaultLock App::takeOverVaultLock(QString* why) {
     if (vaultLock_ && !vaultLock_->isLocked() && vaultLock_->removeStaleLockFile() && vaultLock_->tryLock(0))
         return VaultLock::Held;
     if (why)
-        *why = QStringLiteral("Cannot take over \"%1.lock\": another program has just locked it, or it cannot be "
-                              "removed")
+        *why = QStringLiteral(
+                   "Cannot take over \"%1.lock\": another program has just locked it, or it cannot be "
+                   "removed")
                    .arg(QDir::toNativeSeparators(vaultPath()));
     return VaultLock::Failed;
 }

@@ -2,18 +2,21 @@
 
 #include "app/App.h"
 #include "app/LoadIdentity.h"
+#include "forms/ControlType.h"
+#include "forms/Twips.h"
 #include "skin/SkinControl.h"
 #include "skin/modSkin.h"
 #include "ui/main/Form1.h"
-#include "forms/ControlType.h"
-#include "forms/Twips.h"
 
 #include <QLabel>
 #include <QPixmap>
 #include <QTimer>
 
 frmSplash::frmSplash(App& app)
-    : Form(app, Qt::SplashScreen | Qt::FramelessWindowHint), Image1(new QLabel(this)), Timer2(new QTimer(this)), skn(new SkinControl(this)) {
+    : Form(app, Qt::SplashScreen | Qt::FramelessWindowHint),
+      Image1(new QLabel(this)),
+      Timer2(new QTimer(this)),
+      skn(new SkinControl(this)) {
     setWindowTitle(QStringLiteral("Tressik"));
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap(QStringLiteral(":/images/splash.jpg")));

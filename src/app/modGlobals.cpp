@@ -160,7 +160,8 @@ void SaveNewPassword(App& app) {
     }
     const VaultFile::Result r = app.vaultLocked() ? VaultFile::writeAtomic(path, *bytes) : unguardedSave();
     if (!r.ok && !r.replaced) {
-        QString what = QStringLiteral("The new master password could not be saved.  The vault file was left as it was.");
+        QString what =
+            QStringLiteral("The new master password could not be saved.  The vault file was left as it was.");
         if (!keptAs.isEmpty())
             what += QStringLiteral("  A copy of it was also kept as %1.").arg(QDir::toNativeSeparators(keptAs));
         fatal(app, mainWindow(app), what, r.error);
@@ -211,11 +212,13 @@ bool SaveData(App& app) {
                                     : QStringLiteral("The vault file was replaced, but the system could not confirm "
                                                      "that your changes reached the disk.\n\n")) +
                              r.error +
-                             QStringLiteral("\n\nThe list still shows your changes; your next change saves the "
-                                            "whole list again.")
+                             QStringLiteral(
+                                 "\n\nThe list still shows your changes; your next change saves the "
+                                 "whole list again.")
                        : QStringLiteral("Your changes could not be saved.\n\n") + r.error +
-                             QStringLiteral("\n\nThe vault file was left as it was; the list still shows your "
-                                            "changes.");
+                             QStringLiteral(
+                                 "\n\nThe vault file was left as it was; the list still shows your "
+                                 "changes.");
         app.msgBox(main, text, {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
         return false;
     }

@@ -39,10 +39,8 @@ void Form::applyClientSize(int widthPx, int heightPx) { setFixedSize(widthPx, he
 void Form::closeEvent(QCloseEvent* event) {
     // The close box unloads the window; the registry decides what goes away.
     event->ignore();
-    if (forms_)
-        forms_->unload(this);
-    else
-        hide();
+    if (forms_) forms_->unload(this);
+    else hide();
 }
 
 void Form::showEvent(QShowEvent* event) {

@@ -2,8 +2,7 @@
 
 #include <QIcon>
 
-PictureButton::PictureButton(const QString& caption, const QString& picture, QWidget* parent)
-    : QToolButton(parent) {
+PictureButton::PictureButton(const QString& caption, const QString& picture, QWidget* parent) : QToolButton(parent) {
     setText(caption);
     if (!picture.isEmpty()) setIcon(QIcon(picture));
     setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextUnderIcon);

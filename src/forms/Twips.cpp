@@ -42,9 +42,17 @@ void change(QWidget* w, Change&& c) {
 
 }  // namespace
 
-void setLeft(QWidget* w, int left) { change(w, [&](QRect& r) { r.moveLeft(left); }); }
-void setTop(QWidget* w, int top) { change(w, [&](QRect& r) { r.moveTop(top); }); }
-void setWidth(QWidget* w, int width) { change(w, [&](QRect& r) { r.setWidth(width); }); }
-void setHeight(QWidget* w, int height) { change(w, [&](QRect& r) { r.setHeight(height); }); }
+void setLeft(QWidget* w, int left) {
+    change(w, [&](QRect& r) { r.moveLeft(left); });
+}
+void setTop(QWidget* w, int top) {
+    change(w, [&](QRect& r) { r.moveTop(top); });
+}
+void setWidth(QWidget* w, int width) {
+    change(w, [&](QRect& r) { r.setWidth(width); });
+}
+void setHeight(QWidget* w, int height) {
+    change(w, [&](QRect& r) { r.setHeight(height); });
+}
 
 }  // namespace Twips

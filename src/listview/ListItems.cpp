@@ -76,8 +76,8 @@ bool ListItems::selected(qsizetype position) const {
 
 void ListItems::setSelected(qsizetype position, bool on) {
     const QModelIndex i = index(static_cast<int>(position - 1), 0);
-    selection_.select(i, (on ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
-                             QItemSelectionModel::Rows);
+    selection_.select(i,
+                      (on ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) | QItemSelectionModel::Rows);
 }
 
 qsizetype ListItems::firstSelected() const {
@@ -181,14 +181,15 @@ void ListItems::resort() {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-int ListItems::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : static_cast<int>(rows_.size()); }
+int ListItems::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
 
 int ListItems::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columnHeaderCount(); }
 
 QVariant ListItems::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return rows_[index.row()].cells.field(index.column());
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return rows_[index.row()].cells.field(index.column());
     return {};
 }
 

@@ -20,26 +20,22 @@ QProcessEnvironment browserEnvironment(const QProcessEnvironment& environment, b
     for (const QString& flag : out.value(flagsName).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         // The engine takes a switch with one dash or two, its value after "=".
         QString name = flag;
-        if (name.startsWith(QLatin1String("--")))
-            name.remove(0, 2);
-        else if (name.startsWith(QLatin1Char('-')))
-            name.remove(0, 1);
+        if (name.startsWith(QLatin1String("--"))) name.remove(0, 2);
+        else if (name.startsWith(QLatin1Char('-'))) name.remove(0, 1);
         name = name.section(QLatin1Char('='), 0, 0);
         if (name == QLatin1String("no-sandbox") || name == QLatin1String("remote-debugging-port") ||
             name == QLatin1String("remote-debugging-pipe"))
             continue;
         kept.push_back(flag);
     }
-    if (kept.isEmpty())
-        out.remove(flagsName);
-    else
-        out.insert(flagsName, kept.join(QLatin1Char(' ')));
+    if (kept.isEmpty()) out.remove(flagsName);
+    else out.insert(flagsName, kept.join(QLatin1Char(' ')));
     return out;
 }
 
 QStringList identityArguments(const WebsiteIdentity& identity) {
-    return {kProduct, identity.productName, kCompany, identity.companyName, kWebsite, identity.website,
-            kSkin,    identity.skin ? QStringLiteral("1") : QStringLiteral("0")};
+    return {kProduct, identity.productName, kCompany, identity.companyName,
+            kWebsite, identity.website,     kSkin,    identity.skin ? QStringLiteral("1") : QStringLiteral("0")};
 }
 
 std::optional<WebsiteIdentity> identityFromArguments(const QStringList& arguments) {

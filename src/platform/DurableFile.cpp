@@ -199,8 +199,8 @@ WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* 
 ReadResult readPlain(const QString& path, QByteArray* bytes) {
     const QByteArray name = native(path);
     // Non-blocking, so that opening a named pipe returns at once.
-    const int fd = static_cast<int>(call(
-        Op::ReadOpen, [&] { return ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
+    const int fd = static_cast<int>(
+        call(Op::ReadOpen, [&] { return ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
     if (fd < 0) {
         const int error = errno;
         struct stat st {};
@@ -221,9 +221,8 @@ ReadResult readPlain(const QString& path, QByteArray* bytes) {
         qsizetype have = 0;
         for (;;) {
             if (have == out.size()) out.resize(out.size() * 2);
-            const ssize_t n = call(Op::Read, [&] {
-                return ::read(fd, out.data() + have, static_cast<size_t>(out.size() - have));
-            });
+            const ssize_t n =
+                call(Op::Read, [&] { return ::read(fd, out.data() + have, static_cast<size_t>(out.size() - have)); });
             if (n < 0) {
                 result = {ReadKind::Error, systemError(errno)};
                 break;

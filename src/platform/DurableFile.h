@@ -12,12 +12,12 @@ namespace DurableFile {
 
 // The file operations, in the order a save makes them.
 enum class Op {
-    Open,        // create the new file
-    Protect,     // set its permissions
+    Open,     // create the new file
+    Protect,  // set its permissions
     Write,
-    Sync,        // its data to the disk
+    Sync,  // its data to the disk
     Close,
-    Rename,      // over the old file
+    Rename,  // over the old file
     FolderOpen,
     FolderSync,  // the rename to the disk
     ReadOpen,

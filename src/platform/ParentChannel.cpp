@@ -6,10 +6,10 @@
 #include <QTimer>
 
 #if defined(Q_OS_UNIX)
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
 #endif
 #if defined(Q_OS_LINUX)
 #include <sys/prctl.h>

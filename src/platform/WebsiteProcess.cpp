@@ -139,8 +139,7 @@ void WebsiteProcess::finished(int exitCode, QProcess::ExitStatus status) {
     p->deleteLater();
     startTimer_.stop();
     const bool opened = state_ == State::Shown;
-    if (status == QProcess::CrashExit)
-        reportFailure(QStringLiteral("The web site window closed unexpectedly."));
+    if (status == QProcess::CrashExit) reportFailure(QStringLiteral("The web site window closed unexpectedly."));
     else if (exitCode != 0)
         reportFailure(opened ? QStringLiteral("The web site window closed unexpectedly.")
                              : QStringLiteral("The web site window could not be opened."));

@@ -74,8 +74,8 @@ QTextTableFormat makeTableFormat(const TableKey& key) {
 }  // namespace
 
 size_t qHash(const CharProps& c, size_t seed) {
-    return qHashMulti(seed, c.font, c.halfPoints, c.foreground, c.background, c.underline, c.valign, c.caps,
-                      c.bold, c.italic, c.strike, c.hidden);
+    return qHashMulti(seed, c.font, c.halfPoints, c.foreground, c.background, c.underline, c.valign, c.caps, c.bold,
+                      c.italic, c.strike, c.hidden);
 }
 
 size_t qHash(const RunKey& k, size_t seed) { return qHashMulti(seed, k.chr, k.link, k.anchors); }
@@ -121,11 +121,9 @@ QTextCharFormat Formats::makeCharFormat(const RunKey& key) const {
     QTextCharFormat f;
     if (c.bold) f.setFontWeight(QFont::Bold);
     if (c.italic) f.setFontItalic(true);
-    if (c.underline != QTextCharFormat::NoUnderline)
-        f.setUnderlineStyle(QTextCharFormat::UnderlineStyle(c.underline));
+    if (c.underline != QTextCharFormat::NoUnderline) f.setUnderlineStyle(QTextCharFormat::UnderlineStyle(c.underline));
     if (c.strike) f.setFontStrikeOut(true);
-    if (c.valign != QTextCharFormat::AlignNormal)
-        f.setVerticalAlignment(QTextCharFormat::VerticalAlignment(c.valign));
+    if (c.valign != QTextCharFormat::AlignNormal) f.setVerticalAlignment(QTextCharFormat::VerticalAlignment(c.valign));
     if (c.caps != QFont::MixedCase) f.setFontCapitalization(QFont::Capitalization(c.caps));
     f.setFontPointSize(c.halfPoints / 2.0);
     if (c.font >= 0) f.setFontFamilies(QStringList{tables_.familyName(c.font)});

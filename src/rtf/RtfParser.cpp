@@ -195,9 +195,7 @@ void Parser::bytes(QByteArrayView bytes) {
         case Dest::Text: addBytes(bytes); break;
         case Dest::FontTable: tables_.fontText(decoders_.decode(bytes, tables_.codePage())); break;
         case Dest::ColourTable: tables_.colourText(bytes); break;
-        case Dest::FieldCode:
-            links_.fieldCode(s, decoders_.decode(bytes, tables_.codePageFor(s.chr.font)));
-            break;
+        case Dest::FieldCode: links_.fieldCode(s, decoders_.decode(bytes, tables_.codePageFor(s.chr.font))); break;
         case Dest::Picture: pictures_.hexText(bytes); break;
         case Dest::ShapeName: pictures_.shapeNameText(CodePage::decode(bytes)); break;
         case Dest::Bookmark: links_.bookmarkText(decoders_.decode(bytes, tables_.codePage())); break;

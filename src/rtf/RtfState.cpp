@@ -28,9 +28,7 @@ void applyProperty(State& s, Kw kw, int arg, bool hasParam, int param, int defau
         case Kw::Hidden: c.hidden = on; break;
         case Kw::Caps: c.caps = on ? arg : QFont::MixedCase; break;
         case Kw::VAlign: c.valign = arg; break;
-        case Kw::FontSize:
-            c.halfPoints = hasParam ? std::clamp(param, 2, kMaxHalfPoints) : kDefaultHalfPoints;
-            break;
+        case Kw::FontSize: c.halfPoints = hasParam ? std::clamp(param, 2, kMaxHalfPoints) : kDefaultHalfPoints; break;
         case Kw::Foreground: c.foreground = std::max(param, 0); break;
         case Kw::Background: c.background = param > 0 ? param : -1; break;
         case Kw::ParDefaults: p = ParaProps{}; break;

@@ -16,9 +16,9 @@ constexpr int kMaxTabs = 16;
 constexpr int kDefaultHalfPoints = 24;
 
 enum class Dest : quint8 {
-    Text,          // shown
-    Skip,          // nothing inside is shown
-    Upr,           // the ANSI half of \upr: skipped up to its \ud
+    Text,  // shown
+    Skip,  // nothing inside is shown
+    Upr,   // the ANSI half of \upr: skipped up to its \ud
     FontTable,
     ColourTable,
     StyleSheet,

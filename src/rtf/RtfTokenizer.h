@@ -33,8 +33,7 @@ public:
     };
 
     // data from start, which is where "{\rtf" begins.
-    Tokenizer(const QByteArray& data, qsizetype start)
-        : data_(data.constData()), pos_(start), size_(data.size()) {}
+    Tokenizer(const QByteArray& data, qsizetype start) : data_(data.constData()), pos_(start), size_(data.size()) {}
 
     void run(Handler& handler);
 

@@ -12,7 +12,10 @@ OleColor fromRgb(int red, int green, int blue) { return static_cast<OleColor>(re
 
 // "Standard Skin": white background, black text, a sand-coloured panel.
 SkinControl::SkinControl(QObject* parent)
-    : QObject(parent), backColor_(fromRgb(255, 255, 255)), textColor_(fromRgb(0, 0, 0)), panelColor_(fromRgb(0xD2, 0xBE, 0x96)) {}
+    : QObject(parent),
+      backColor_(fromRgb(255, 255, 255)),
+      textColor_(fromRgb(0, 0, 0)),
+      panelColor_(fromRgb(0xD2, 0xBE, 0x96)) {}
 
 void SkinControl::apply(QWidget* window) const {
     QPalette p = window->palette();

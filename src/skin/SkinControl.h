@@ -37,8 +37,8 @@ private:
 class SkinHelper {
 public:
     void handOver(QObject* skin) { skin_ = skin; }  // method 2
-    void start() { ++starts_; }                       // method 5
-    void stop() { ++stops_; }                         // method 6
+    void start() { ++starts_; }                     // method 5
+    void stop() { ++stops_; }                       // method 6
 
     QObject* skin() const { return skin_; }
     int starts() const { return starts_; }

@@ -76,10 +76,10 @@ QList<QWidget*> Controls(QWidget* frm) {
 }
 
 void SetControlColors(QWidget* frm, OleColor backColor, OleColor textColor, OleColor panelColor) {
-    static const QStringList backAndText = {
-        QStringLiteral("TextBox"),    QStringLiteral("ComboBox"),     QStringLiteral("FileListBox"),
-        QStringLiteral("DirListBox"), QStringLiteral("DriveListBox"), QStringLiteral("ListBox"),
-        QStringLiteral("ListView")};
+    static const QStringList backAndText = {QStringLiteral("TextBox"),      QStringLiteral("ComboBox"),
+                                            QStringLiteral("FileListBox"),  QStringLiteral("DirListBox"),
+                                            QStringLiteral("DriveListBox"), QStringLiteral("ListBox"),
+                                            QStringLiteral("ListView")};
     for (QWidget* c : Controls(frm)) {
         const QString type = TypeName(c);
         if (type == QLatin1String("CommandButton")) {

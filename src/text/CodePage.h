@@ -13,7 +13,6 @@
 // with it exactly.
 namespace CodePage {
 
-
 QString decode(QByteArrayView bytes);
 // nullopt when the text holds a character the code page cannot represent.
 std::optional<QByteArray> encode(QStringView text);

@@ -248,8 +248,9 @@ QString describe(const QString& character) {
 QString masterPasswordProblem(const QString& password) {
     const QString bad = unstorableCharacter(password);
     if (bad.isEmpty()) return {};
-    return QStringLiteral("The password contains the character %1, which the vault file cannot store.  "
-                          "Please use only characters of the Western European (Windows-1252) set.")
+    return QStringLiteral(
+               "The password contains the character %1, which the vault file cannot store.  "
+               "Please use only characters of the Western European (Windows-1252) set.")
         .arg(describe(bad));
 }
 
@@ -259,8 +260,9 @@ QString entryProblem(const Entry& entry) {
     for (const auto& [text, name] : fields) {
         const QString bad = unstorableCharacter(*text);
         if (!bad.isEmpty()) {
-            return QStringLiteral("The %1 contains the character %2, which the vault file cannot store.  "
-                                  "Please use only characters of the Western European (Windows-1252) set.")
+            return QStringLiteral(
+                       "The %1 contains the character %2, which the vault file cannot store.  "
+                       "Please use only characters of the Western European (Windows-1252) set.")
                 .arg(QLatin1String(name), describe(bad));
         }
     }
@@ -269,9 +271,10 @@ QString entryProblem(const Entry& entry) {
     const QString* after[] = {&back.username, &back.password, &back.location};
     for (int i = 0; i < 3; ++i) {
         if (*before[i] != *after[i]) {
-            return QStringLiteral("The %1 cannot be stored as typed: the vault file separates the fields with "
-                                  "\"|||\", and this text would not be read back the same.  Please avoid "
-                                  "\"|||\" inside a field and a \"|\" where two fields meet.")
+            return QStringLiteral(
+                       "The %1 cannot be stored as typed: the vault file separates the fields with "
+                       "\"|||\", and this text would not be read back the same.  Please avoid "
+                       "\"|||\" inside a field and a \"|\" where two fields meet.")
                 .arg(QLatin1String(fields[i].second));
         }
     }

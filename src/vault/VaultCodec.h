@@ -41,8 +41,7 @@ using EntryReader = std::function<const PackedEntry*(qsizetype n)>;
 
 // The whole vault as written after every change: password line, one line per
 // entry, then one empty line. nullopt when some text cannot be encoded.
-std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count,
-                                         const EntryReader& entry);
+std::optional<QByteArray> serialiseVault(const QString& masterPassword, qsizetype count, const EntryReader& entry);
 
 // A brand-new vault that holds only the master password.
 std::optional<QByteArray> newVaultBytes(const QString& masterPassword);

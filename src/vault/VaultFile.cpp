@@ -30,7 +30,8 @@ QString vaultPath(const QString& folder) { return joinPath(folder, QLatin1String
 
 Result EnsureDataFile(const QString& path) {
     if (FileExists(path)) return {};
-    if (QFileInfo(path).isDir()) return failure(QStringLiteral("Cannot create"), path, QStringLiteral("a folder of that name is in the way"));
+    if (QFileInfo(path).isDir())
+        return failure(QStringLiteral("Cannot create"), path, QStringLiteral("a folder of that name is in the way"));
     if (QFileInfo::exists(path)) return {};  // present but not a plain visible file: leave it to the reader
     return writeAtomic(path, QByteArrayLiteral("\r\n"));
 }
@@ -77,7 +78,8 @@ Result backup(const QString& path, QString* keptAs) {
         bool taken = false;
         const DurableFile::WriteResult w = DurableFile::createExclusive(name, bytes, &taken);
         if (taken) continue;
-        if (w.outcome != DurableFile::Outcome::Done) return failure(QStringLiteral("Cannot keep a copy of"), path, w.why);
+        if (w.outcome != DurableFile::Outcome::Done)
+            return failure(QStringLiteral("Cannot keep a copy of"), path, w.why);
         if (keptAs) *keptAs = name;
         return {};
     }

@@ -72,10 +72,8 @@ private slots:
         t.app->forms.show<frmSplash>();
         QTRY_VERIFY_WITH_TIMEOUT(t.app->forms.isLoaded<frmPass>(), 20000);
         Form1* main = unlock(t, "Secret");
-        if (closeBox)
-            main->close();
-        else
-            main->mnuFileItem[0]->trigger();
+        if (closeBox) main->close();
+        else main->mnuFileItem[0]->trigger();
         QVERIFY(!t.app->forms.isLoaded<Form1>());
         QVERIFY(!t.app->forms.isLoaded<frmSplash>());
         QCOMPARE(t.fakes.programEnd->calls, 1);

@@ -1,6 +1,6 @@
+#include "app/modGlobals.h"
 #include "support/TinyDisk.h"
 #include "support/Unlocked.h"
-#include "app/modGlobals.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "support/Unlocked.h"
 #include "app/modGlobals.h"
+#include "support/Unlocked.h"
 
 #include <QTest>
 

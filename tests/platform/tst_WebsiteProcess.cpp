@@ -83,14 +83,16 @@ private slots:
         QTest::addColumn<QStringList>("failures");
         const QString fake = QStringLiteral(TRESSIK_FAKE_BROWSER);
         QTest::newRow("the user closes it") << "userclose" << fake << QStringList{};
-        QTest::newRow("missing") << "" << "/nonexistent/tressik-browser"
-                                 << QStringList{"The web site window could not be opened: tressik-browser could not "
-                                                "be started."};
+        QTest::newRow("missing") << ""
+                                 << "/nonexistent/tressik-browser"
+                                 << QStringList{
+                                        "The web site window could not be opened: tressik-browser could not "
+                                        "be started."};
         QTest::newRow("gives up") << "fail" << fake << QStringList{"The web site window could not be opened."};
         QTest::newRow("crashes") << "crash" << fake << QStringList{"The web site window closed unexpectedly."};
-        QTest::newRow("never answers")
-            << "silent" << fake
-            << QStringList{"The web site window did not open within 2 seconds, so it was stopped."};
+        QTest::newRow("never answers") << "silent" << fake
+                                       << QStringList{
+                                              "The web site window did not open within 2 seconds, so it was stopped."};
         QTest::newRow("says closed, stays") << "linger" << fake << QStringList{};
     }
     void howItEnds() {

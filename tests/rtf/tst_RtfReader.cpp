@@ -258,22 +258,19 @@ private slots:
         QTest::newRow("cp1252 by default") << QByteArray("{\\rtf1 caf\\'e9 \\'80 \\'9a\\'ff}") << "café € šÿ";
         QTest::newRow("cp1252 raw bytes") << QByteArray("{\\rtf1\\ansi caf\xe9 \x80}") << "café €";
         QTest::newRow("hex digits in capitals") << QByteArray("{\\rtf1 \\'C4\\'d6}") << "ÄÖ";
-        QTest::newRow("cp1251 document")
-            << QByteArray("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2}")
-            << "Привет";
-        QTest::newRow("cp1251 font") << QByteArray("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fcharset0 Arial;}"
-                                                   "{\\f1\\fcharset204 Arial Cyr;}}{\\f1 \\'c4\\'e0} \\'e9}")
+        QTest::newRow("cp1251 document") << QByteArray("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2}")
+                                         << "Привет";
+        QTest::newRow("cp1251 font") << QByteArray(
+                                            "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fcharset0 Arial;}"
+                                            "{\\f1\\fcharset204 Arial Cyr;}}{\\f1 \\'c4\\'e0} \\'e9}")
                                      << "Да é";
-        QTest::newRow("cp1250 font")
-            << QByteArray("{\\rtf1{\\fonttbl{\\f2\\fcharset238 CE;}}\\f2 \\'8a\\'e8\\'9e}")
-            << "Ščž";
+        QTest::newRow("cp1250 font") << QByteArray("{\\rtf1{\\fonttbl{\\f2\\fcharset238 CE;}}\\f2 \\'8a\\'e8\\'9e}")
+                                     << "Ščž";
         QTest::newRow("double-byte code page")
-            << QByteArray("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2}")
-            << "あい";
+            << QByteArray("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2}") << "あい";
         QTest::newRow("mac roman") << QByteArray("{\\rtf1\\mac \\'8e}") << "é";
         QTest::newRow("symbol font bullet")
-            << QByteArray("{\\rtf1{\\fonttbl{\\f1\\fcharset2 Symbol;}}{\\f1 \\'b7}x}")
-            << "•x";
+            << QByteArray("{\\rtf1{\\fonttbl{\\f1\\fcharset2 Symbol;}}{\\f1 \\'b7}x}") << "•x";
         QTest::newRow("unicode, uc1") << QByteArray("{\\rtf1 \\u937?x}") << "Ωx";
         QTest::newRow("unicode, uc0") << QByteArray("{\\rtf1\\uc0 \\u937 x}") << "Ωx";
         QTest::newRow("unicode, uc2") << QByteArray("{\\rtf1\\uc2 \\u8800??a}") << "≠a";
@@ -286,12 +283,11 @@ private slots:
         QTest::newRow("lone surrogate") << QByteArray("{\\rtf1 \\u-10179?x}") << "\uFFFDx";
         QTest::newRow("unicode out of range") << QByteArray("{\\rtf1 \\u99999999999?y}") << "\uFFFDy";
         QTest::newRow("escaped braces, backslash") << QByteArray("{\\rtf1 a\\{b\\}c\\\\d}") << "a{b}c\\d";
-        QTest::newRow("special hyphens and space") << QByteArray("{\\rtf1 a\\~b\\-c\\_d}")
-                                                   << "a\u00A0b\u00ADc\u2011d";
-        QTest::newRow("quotes and dashes")
-            << QByteArray("{\\rtf1 \\lquote a\\rquote  \\ldblquote b\\rdblquote  "
-                          "c\\emdash d\\endash e\\bullet}")
-            << "‘a’ “b” c—d–e•";
+        QTest::newRow("special hyphens and space") << QByteArray("{\\rtf1 a\\~b\\-c\\_d}") << "a\u00A0b\u00ADc\u2011d";
+        QTest::newRow("quotes and dashes") << QByteArray(
+                                                  "{\\rtf1 \\lquote a\\rquote  \\ldblquote b\\rdblquote  "
+                                                  "c\\emdash d\\endash e\\bullet}")
+                                           << "‘a’ “b” c—d–e•";
         QTest::newRow("paragraphs") << QByteArray("{\\rtf1 a\\par b\\par\\par c}") << "a\nb\n\nc";
         QTest::newRow("backslash newline") << QByteArray("{\\rtf1 a\\\nb\\\r\nc}") << "a\nb\nc";
         QTest::newRow("line and tab") << QByteArray("{\\rtf1 a\\line b\\tab c}") << "a\u2028b\tc";
@@ -308,25 +304,26 @@ private slots:
             << QByteArray("{\\rtf1{\\info{\\title T}{\\author A}}{\\header H}{\\headerl L}{\\footerf F}body}")
             << "body";
         QTest::newRow("tables of the header")
-            << QByteArray("{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
-                          "{\\stylesheet{\\s0 Normal;}}{\\*\\generator Writer;}"
-                          "{\\listoverridetable{\\listoverride\\ls1}}text}")
+            << QByteArray(
+                   "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
+                   "{\\stylesheet{\\s0 Normal;}}{\\*\\generator Writer;}"
+                   "{\\listoverridetable{\\listoverride\\ls1}}text}")
             << "text";
         QTest::newRow("binary data") << QByteArray("{\\rtf1 a\\bin3 {}\\b}") << "ab";
         QTest::newRow("binary as fallback") << QByteArray("{\\rtf1 \\u937\\bin2 xyz}") << "Ωz";
         QTest::newRow("hidden text") << QByteArray("{\\rtf1 a{\\v hidden}b\\v c\\v0 d}") << "abd";
         QTest::newRow("upr pair") << QByteArray("{\\rtf1 {\\upr{ansi}{\\*\\ud{uni}}}}") << "uni";
-        QTest::newRow("upr pair, ud without a group") << QByteArray("{\\rtf1 {\\upr{ansi}{\\*\\ud uni}}x}")
-                                                      << "unix";
+        QTest::newRow("upr pair, ud without a group") << QByteArray("{\\rtf1 {\\upr{ansi}{\\*\\ud uni}}x}") << "unix";
         QTest::newRow("bookmark names not shown")
             << QByteArray("{\\rtf1 {\\*\\bkmkstart mark}a{\\*\\bkmkend mark}b}") << "ab";
         QTest::newRow("bookmark before a character of several bytes")
             << QByteArray("{\\rtf1\\ansicpg932 {\\*\\bkmkstart jp}\\'82\\'a0}") << "あ";
         QTest::newRow("list text") << QByteArray("{\\rtf1 {\\listtext \\bullet\\tab}item\\par}") << "•\titem";
-        QTest::newRow("field result") << QByteArray("{\\rtf1 p{\\field{\\*\\fldinst PAGE}{\\fldrslt 7}}}")
-                                      << "p7";
+        QTest::newRow("field result") << QByteArray("{\\rtf1 p{\\field{\\*\\fldinst PAGE}{\\fldrslt 7}}}") << "p7";
         QTest::newRow("footnote") << QByteArray("{\\rtf1 a{\\footnote note}b}") << "ab";
-        QTest::newRow("controls dropped") << QByteArray("{\\rtf1 a\x01\x7f" "b\\u0?c\\u65532?d}")
+        QTest::newRow("controls dropped") << QByteArray(
+                                                 "{\\rtf1 a\x01\x7f"
+                                                 "b\\u0?c\\u65532?d}")
                                           << "abc\uFFFDd";
         QTest::newRow("text after the end") << QByteArray("{\\rtf1 a} b") << "a b";
     }
@@ -376,8 +373,9 @@ private slots:
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("property");
         QTest::addColumn<QVariant>("expected");
-        const QByteArray h = "{\\rtf1\\deff0{\\fonttbl{\\f0 Times;}{\\f1\\fswiss Arial;}}"
-                             "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green128\\blue0;}";
+        const QByteArray h =
+            "{\\rtf1\\deff0{\\fonttbl{\\f0 Times;}{\\f1\\fswiss Arial;}}"
+            "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green128\\blue0;}";
         const QVariant single = int(QTextCharFormat::SingleUnderline);
         const QVariant none = int(QTextCharFormat::NoUnderline);
         const QVariant green = QColor(0, 128, 0);
@@ -387,160 +385,281 @@ private slots:
         const QByteArray pandoc = readFile(fixturePath("pandoc-sample.rtf"));
         const QByteArray writer = readFile(fixturePath("writer-sample.rtf"));
         const QByteArray help = readFile(resourcePath("Help.rtf"));
-        QTest::newRow("pandoc heading size") << pandoc << "Travel" << "pointSize" << QVariant(18.0);
-        QTest::newRow("pandoc heading bold") << pandoc << "Travel" << "bold" << QVariant(true);
-        QTest::newRow("pandoc subheading") << pandoc << "Prices" << "pointSize" << QVariant(16.0);
-        QTest::newRow("pandoc body size") << pandoc << "This" << "pointSize" << QVariant(12.0);
-        QTest::newRow("pandoc body not bold") << pandoc << "This" << "bold" << QVariant(false);
-        QTest::newRow("pandoc bold") << pandoc << "bold" << "bold" << QVariant(true);
-        QTest::newRow("pandoc bold ends") << pandoc << "italic" << "bold" << QVariant(false);
-        QTest::newRow("pandoc italic") << pandoc << "italic" << "italic" << QVariant(true);
-        QTest::newRow("pandoc underline") << pandoc << "underlined" << "underline" << single;
-        QTest::newRow("pandoc no underline") << pandoc << "This" << "underline" << none;
-        QTest::newRow("pandoc strike") << pandoc << "struck" << "strike" << QVariant(true);
-        QTest::newRow("pandoc no strike") << pandoc << "in" << "strike" << QVariant(false);
-        QTest::newRow("pandoc font") << pandoc << "This" << "family" << QVariant("Helvetica");
-        QTest::newRow("pandoc second font") << pandoc << "monospace" << "family" << QVariant("Courier");
-        QTest::newRow("pandoc quote indent") << pandoc << "indented" << "leftMargin" << QVariant(48.0);
-        QTest::newRow("pandoc body indent") << pandoc << "This" << "leftMargin" << QVariant(0.0);
-        QTest::newRow("pandoc space after") << pandoc << "This" << "bottomMargin" << QVariant(12.0);
-        QTest::newRow("pandoc bullet indent") << pandoc << "third" << "leftMargin" << QVariant(24.0);
-        QTest::newRow("pandoc bullet hang") << pandoc << "third" << "textIndent" << QVariant(-24.0);
-        QTest::newRow("pandoc link") << pandoc << "example" << "href"
-                                     << QVariant("https://example.org/travel");
-        QTest::newRow("pandoc link colour") << pandoc << "example" << "foreground" << blue;
-        QTest::newRow("pandoc link underline") << pandoc << "site" << "underline" << single;
-        QTest::newRow("pandoc not a link") << pandoc << "Read" << "href" << QVariant(QString());
+        QTest::newRow("pandoc heading size") << pandoc << "Travel"
+                                             << "pointSize" << QVariant(18.0);
+        QTest::newRow("pandoc heading bold") << pandoc << "Travel"
+                                             << "bold" << QVariant(true);
+        QTest::newRow("pandoc subheading") << pandoc << "Prices"
+                                           << "pointSize" << QVariant(16.0);
+        QTest::newRow("pandoc body size") << pandoc << "This"
+                                          << "pointSize" << QVariant(12.0);
+        QTest::newRow("pandoc body not bold") << pandoc << "This"
+                                              << "bold" << QVariant(false);
+        QTest::newRow("pandoc bold") << pandoc << "bold"
+                                     << "bold" << QVariant(true);
+        QTest::newRow("pandoc bold ends") << pandoc << "italic"
+                                          << "bold" << QVariant(false);
+        QTest::newRow("pandoc italic") << pandoc << "italic"
+                                       << "italic" << QVariant(true);
+        QTest::newRow("pandoc underline") << pandoc << "underlined"
+                                          << "underline" << single;
+        QTest::newRow("pandoc no underline") << pandoc << "This"
+                                             << "underline" << none;
+        QTest::newRow("pandoc strike") << pandoc << "struck"
+                                       << "strike" << QVariant(true);
+        QTest::newRow("pandoc no strike") << pandoc << "in"
+                                          << "strike" << QVariant(false);
+        QTest::newRow("pandoc font") << pandoc << "This"
+                                     << "family" << QVariant("Helvetica");
+        QTest::newRow("pandoc second font") << pandoc << "monospace"
+                                            << "family" << QVariant("Courier");
+        QTest::newRow("pandoc quote indent") << pandoc << "indented"
+                                             << "leftMargin" << QVariant(48.0);
+        QTest::newRow("pandoc body indent") << pandoc << "This"
+                                            << "leftMargin" << QVariant(0.0);
+        QTest::newRow("pandoc space after") << pandoc << "This"
+                                            << "bottomMargin" << QVariant(12.0);
+        QTest::newRow("pandoc bullet indent") << pandoc << "third"
+                                              << "leftMargin" << QVariant(24.0);
+        QTest::newRow("pandoc bullet hang") << pandoc << "third"
+                                            << "textIndent" << QVariant(-24.0);
+        QTest::newRow("pandoc link") << pandoc << "example"
+                                     << "href" << QVariant("https://example.org/travel");
+        QTest::newRow("pandoc link colour") << pandoc << "example"
+                                            << "foreground" << blue;
+        QTest::newRow("pandoc link underline") << pandoc << "site"
+                                               << "underline" << single;
+        QTest::newRow("pandoc not a link") << pandoc << "Read"
+                                           << "href" << QVariant(QString());
 
-        QTest::newRow("writer title size") << writer << "Writer" << "pointSize" << QVariant(20.0);
-        QTest::newRow("writer title bold") << writer << "Writer" << "bold" << QVariant(true);
-        QTest::newRow("writer title centred") << writer << "Writer" << "alignment"
-                                              << QVariant(int(Qt::AlignHCenter));
-        QTest::newRow("writer plain") << writer << "Plain" << "bold" << QVariant(false);
-        QTest::newRow("writer plain size") << writer << "Plain" << "pointSize" << QVariant(12.0);
-        QTest::newRow("writer plain left") << writer << "Plain" << "alignment"
-                                           << QVariant(int(Qt::AlignLeft));
-        QTest::newRow("writer font") << writer << "Plain" << "family" << QVariant("Liberation Serif");
-        QTest::newRow("writer bold") << writer << "bold" << "bold" << QVariant(true);
-        QTest::newRow("writer italic") << writer << "italic" << "italic" << QVariant(true);
-        QTest::newRow("writer not italic") << writer << "underlined" << "italic" << QVariant(false);
-        QTest::newRow("writer underline") << writer << "underlined" << "underline" << single;
-        QTest::newRow("writer strike") << writer << "struck" << "strike" << QVariant(true);
-        QTest::newRow("writer small") << writer << "tiny" << "pointSize" << QVariant(8.0);
-        QTest::newRow("writer large") << writer << "big" << "pointSize" << QVariant(16.0);
-        QTest::newRow("writer second font") << writer << "typewriter" << "family"
-                                            << QVariant("DejaVu Sans Mono");
-        QTest::newRow("writer colour") << writer << "red" << "foreground" << QVariant(QColor(0xC0, 0, 0));
-        QTest::newRow("writer no colour") << writer << "Plain" << "foreground" << QVariant(QColor());
-        QTest::newRow("writer highlight") << writer << "highlighted" << "background"
-                                          << QVariant(QColor(Qt::yellow));
-        QTest::newRow("writer no highlight") << writer << "red" << "background" << QVariant(QColor());
-        QTest::newRow("writer right") << writer << "Signed" << "alignment" << QVariant(int(Qt::AlignRight));
-        QTest::newRow("writer left indent") << writer << "indented" << "leftMargin" << QVariant(96.0);
-        QTest::newRow("writer right indent") << writer << "indented" << "rightMargin" << QVariant(48.0);
-        QTest::newRow("writer first line") << writer << "indented" << "textIndent" << QVariant(24.0);
-        QTest::newRow("writer space before") << writer << "indented" << "topMargin" << QVariant(12.0);
-        QTest::newRow("writer space after") << writer << "indented" << "bottomMargin" << QVariant(24.0);
-        QTest::newRow("writer list indent") << writer << "bread" << "leftMargin" << QVariant(48.0);
-        QTest::newRow("writer list hang") << writer << "bread" << "textIndent" << QVariant(-24.0);
-        QTest::newRow("writer list tab") << writer << "bread" << "tabs" << QVariant("24L");
-        QTest::newRow("writer link") << writer << "writer" << "href"
-                                     << QVariant("https://example.org/writer");
-        QTest::newRow("writer link colour") << writer << "writer" << "foreground" << blue;
-        QTest::newRow("writer after link") << writer << "more" << "href" << QVariant(QString());
-        QTest::newRow("help heading") << help << "Help" << "bold" << QVariant(true);
-        QTest::newRow("help heading size") << help << "Help" << "pointSize" << QVariant(18.0);
-        QTest::newRow("help link") << help << "Tressik web site" << "href" << QVariant("https://tressik.example.org/");
+        QTest::newRow("writer title size") << writer << "Writer"
+                                           << "pointSize" << QVariant(20.0);
+        QTest::newRow("writer title bold") << writer << "Writer"
+                                           << "bold" << QVariant(true);
+        QTest::newRow("writer title centred") << writer << "Writer"
+                                              << "alignment" << QVariant(int(Qt::AlignHCenter));
+        QTest::newRow("writer plain") << writer << "Plain"
+                                      << "bold" << QVariant(false);
+        QTest::newRow("writer plain size") << writer << "Plain"
+                                           << "pointSize" << QVariant(12.0);
+        QTest::newRow("writer plain left") << writer << "Plain"
+                                           << "alignment" << QVariant(int(Qt::AlignLeft));
+        QTest::newRow("writer font") << writer << "Plain"
+                                     << "family" << QVariant("Liberation Serif");
+        QTest::newRow("writer bold") << writer << "bold"
+                                     << "bold" << QVariant(true);
+        QTest::newRow("writer italic") << writer << "italic"
+                                       << "italic" << QVariant(true);
+        QTest::newRow("writer not italic") << writer << "underlined"
+                                           << "italic" << QVariant(false);
+        QTest::newRow("writer underline") << writer << "underlined"
+                                          << "underline" << single;
+        QTest::newRow("writer strike") << writer << "struck"
+                                       << "strike" << QVariant(true);
+        QTest::newRow("writer small") << writer << "tiny"
+                                      << "pointSize" << QVariant(8.0);
+        QTest::newRow("writer large") << writer << "big"
+                                      << "pointSize" << QVariant(16.0);
+        QTest::newRow("writer second font") << writer << "typewriter"
+                                            << "family" << QVariant("DejaVu Sans Mono");
+        QTest::newRow("writer colour") << writer << "red"
+                                       << "foreground" << QVariant(QColor(0xC0, 0, 0));
+        QTest::newRow("writer no colour") << writer << "Plain"
+                                          << "foreground" << QVariant(QColor());
+        QTest::newRow("writer highlight") << writer << "highlighted"
+                                          << "background" << QVariant(QColor(Qt::yellow));
+        QTest::newRow("writer no highlight") << writer << "red"
+                                             << "background" << QVariant(QColor());
+        QTest::newRow("writer right") << writer << "Signed"
+                                      << "alignment" << QVariant(int(Qt::AlignRight));
+        QTest::newRow("writer left indent") << writer << "indented"
+                                            << "leftMargin" << QVariant(96.0);
+        QTest::newRow("writer right indent") << writer << "indented"
+                                             << "rightMargin" << QVariant(48.0);
+        QTest::newRow("writer first line") << writer << "indented"
+                                           << "textIndent" << QVariant(24.0);
+        QTest::newRow("writer space before") << writer << "indented"
+                                             << "topMargin" << QVariant(12.0);
+        QTest::newRow("writer space after") << writer << "indented"
+                                            << "bottomMargin" << QVariant(24.0);
+        QTest::newRow("writer list indent") << writer << "bread"
+                                            << "leftMargin" << QVariant(48.0);
+        QTest::newRow("writer list hang") << writer << "bread"
+                                          << "textIndent" << QVariant(-24.0);
+        QTest::newRow("writer list tab") << writer << "bread"
+                                         << "tabs" << QVariant("24L");
+        QTest::newRow("writer link") << writer << "writer"
+                                     << "href" << QVariant("https://example.org/writer");
+        QTest::newRow("writer link colour") << writer << "writer"
+                                            << "foreground" << blue;
+        QTest::newRow("writer after link") << writer << "more"
+                                           << "href" << QVariant(QString());
+        QTest::newRow("help heading") << help << "Help"
+                                      << "bold" << QVariant(true);
+        QTest::newRow("help heading size") << help << "Help"
+                                           << "pointSize" << QVariant(18.0);
+        QTest::newRow("help link") << help << "Tressik web site"
+                                   << "href" << QVariant("https://tressik.example.org/");
         // Written here.
-        QTest::newRow("bold") << h + "\\b one\\b0  two}" << "one" << "bold" << QVariant(true);
-        QTest::newRow("bold off") << h + "\\b one\\b0  two}" << "two" << "bold" << QVariant(false);
-        QTest::newRow("group restores") << h + "{\\b one} two}" << "two" << "bold" << QVariant(false);
-        QTest::newRow("plain resets") << h + "\\b\\i\\fs40 one\\plain  two}" << "two" << "italic"
-                                      << QVariant(false);
-        QTest::newRow("plain resets size") << h + "\\fs40 one\\plain  two}" << "two" << "pointSize"
-                                           << QVariant(12.0);
-        QTest::newRow("italic") << h + "\\i one}" << "one" << "italic" << QVariant(true);
-        QTest::newRow("underline") << h + "\\ul one\\ul0  two}" << "one" << "underline" << single;
-        QTest::newRow("underline off") << h + "\\ul one\\ul0  two}" << "two" << "underline" << none;
-        QTest::newRow("ulnone") << h + "\\ul one\\ulnone  two}" << "two" << "underline" << none;
-        QTest::newRow("dotted") << h + "\\uld one}" << "one" << "underline"
-                                << QVariant(int(QTextCharFormat::DotLine));
-        QTest::newRow("wave") << h + "\\ulwave one}" << "one" << "underline"
-                              << QVariant(int(QTextCharFormat::WaveUnderline));
-        QTest::newRow("double") << h + "\\uldb one}" << "one" << "underline" << single;
-        QTest::newRow("strike") << h + "\\strike one\\strike0  two}" << "one" << "strike" << QVariant(true);
-        QTest::newRow("strike off") << h + "\\strike one\\strike0  two}" << "two" << "strike"
-                                    << QVariant(false);
-        QTest::newRow("size") << h + "\\fs17 one}" << "one" << "pointSize" << QVariant(8.5);
-        QTest::newRow("default size") << h + "one}" << "one" << "pointSize" << QVariant(12.0);
-        QTest::newRow("huge size clamped") << h + "\\fs99999999999 one}" << "one" << "pointSize"
-                                           << QVariant(1638.0);
-        QTest::newRow("negative size clamped") << h + "\\fs-8 one}" << "one" << "pointSize" << QVariant(1.0);
-        QTest::newRow("default font") << h + "one}" << "one" << "family" << QVariant("Times");
-        QTest::newRow("font") << h + "\\f1 one}" << "one" << "family" << QVariant("Arial");
-        QTest::newRow("plain gives default font") << h + "\\f1 x \\plain one}" << "one" << "family"
-                                                  << QVariant("Times");
-        QTest::newRow("colour") << h + "\\cf2 one}" << "one" << "foreground" << green;
-        QTest::newRow("automatic colour") << h + "\\cf1 x \\cf0 one}" << "one" << "foreground" << noColour;
-        QTest::newRow("colour out of table") << h + "\\cf9 one}" << "one" << "foreground" << noColour;
-        QTest::newRow("highlight") << h + "\\highlight1 one}" << "one" << "background"
-                                   << QVariant(QColor(Qt::red));
-        QTest::newRow("highlight off") << h + "\\highlight1 x \\highlight0 one}" << "one" << "background"
-                                       << noColour;
-        QTest::newRow("cb") << h + "\\cb2 one}" << "one" << "background" << green;
-        QTest::newRow("superscript") << h + "x \\super one}" << "one" << "valign"
-                                     << QVariant(int(QTextCharFormat::AlignSuperScript));
-        QTest::newRow("centred") << h + "\\qc one\\par}" << "one" << "alignment"
-                                 << QVariant(int(Qt::AlignHCenter));
-        QTest::newRow("right") << h + "\\qr one\\par}" << "one" << "alignment"
-                               << QVariant(int(Qt::AlignRight));
-        QTest::newRow("justified") << h + "\\qj one\\par}" << "one" << "alignment"
-                                   << QVariant(int(Qt::AlignJustify));
-        QTest::newRow("pard resets") << h + "\\qc x\\par\\pard one\\par}" << "one" << "alignment"
-                                     << QVariant(int(Qt::AlignLeft));
-        QTest::newRow("kept to next paragraph") << h + "\\qr x\\par one\\par}" << "one" << "alignment"
-                                                << QVariant(int(Qt::AlignRight));
-        QTest::newRow("properties at the paragraph end") << h + "one\\qc\\par}" << "one" << "alignment"
-                                                         << QVariant(int(Qt::AlignHCenter));
-        QTest::newRow("left indent") << h + "\\li1500 one\\par}" << "one" << "leftMargin" << QVariant(100.0);
-        QTest::newRow("right indent") << h + "\\ri300 one\\par}" << "one" << "rightMargin" << QVariant(20.0);
-        QTest::newRow("first line") << h + "\\fi-450 one\\par}" << "one" << "textIndent" << QVariant(-30.0);
-        QTest::newRow("space before") << h + "\\sb150 one\\par}" << "one" << "topMargin" << QVariant(10.0);
-        QTest::newRow("space after") << h + "\\sa75 one\\par}" << "one" << "bottomMargin" << QVariant(5.0);
-        QTest::newRow("negative indent") << h + "\\li-99999999999 one\\par}" << "one" << "leftMargin"
-                                         << QVariant(0.0);
-        QTest::newRow("hanging indent tab") << h + "\\li720\\fi-360 \\bullet\\tab one\\par}" << "one"
-                                            << "tabs"
-                                            << QVariant("24L");
-        QTest::newRow("tab stops") << h + "\\tqr\\tx2880\\tx1440 one\\tab b\\par}" << "one" << "tabs"
-                                   << QVariant("96L 192R");
-        QTest::newRow("tab stops from the indent") << h + "\\li720\\tx1440 one\\tab b\\par}" << "one"
-                                                   << "tabs"
-                                                   << QVariant("48L");
-        QTest::newRow("pard clears tabs") << h + "\\tx1440 x\\par\\pard one\\par}" << "one" << "tabs"
-                                          << QVariant(QString());
-        QTest::newRow("paragraph style")
-            << QByteArray("{\\rtf1{\\stylesheet{\\s0 Normal;}{\\s1\\qc\\b\\fs36 Heading;}}"
-                          "\\pard\\s1 one\\par}")
-            << "one" << "pointSize" << QVariant(18.0);
+        QTest::newRow("bold") << h + "\\b one\\b0  two}"
+                              << "one"
+                              << "bold" << QVariant(true);
+        QTest::newRow("bold off") << h + "\\b one\\b0  two}"
+                                  << "two"
+                                  << "bold" << QVariant(false);
+        QTest::newRow("group restores") << h + "{\\b one} two}"
+                                        << "two"
+                                        << "bold" << QVariant(false);
+        QTest::newRow("plain resets") << h + "\\b\\i\\fs40 one\\plain  two}"
+                                      << "two"
+                                      << "italic" << QVariant(false);
+        QTest::newRow("plain resets size") << h + "\\fs40 one\\plain  two}"
+                                           << "two"
+                                           << "pointSize" << QVariant(12.0);
+        QTest::newRow("italic") << h + "\\i one}"
+                                << "one"
+                                << "italic" << QVariant(true);
+        QTest::newRow("underline") << h + "\\ul one\\ul0  two}"
+                                   << "one"
+                                   << "underline" << single;
+        QTest::newRow("underline off") << h + "\\ul one\\ul0  two}"
+                                       << "two"
+                                       << "underline" << none;
+        QTest::newRow("ulnone") << h + "\\ul one\\ulnone  two}"
+                                << "two"
+                                << "underline" << none;
+        QTest::newRow("dotted") << h + "\\uld one}"
+                                << "one"
+                                << "underline" << QVariant(int(QTextCharFormat::DotLine));
+        QTest::newRow("wave") << h + "\\ulwave one}"
+                              << "one"
+                              << "underline" << QVariant(int(QTextCharFormat::WaveUnderline));
+        QTest::newRow("double") << h + "\\uldb one}"
+                                << "one"
+                                << "underline" << single;
+        QTest::newRow("strike") << h + "\\strike one\\strike0  two}"
+                                << "one"
+                                << "strike" << QVariant(true);
+        QTest::newRow("strike off") << h + "\\strike one\\strike0  two}"
+                                    << "two"
+                                    << "strike" << QVariant(false);
+        QTest::newRow("size") << h + "\\fs17 one}"
+                              << "one"
+                              << "pointSize" << QVariant(8.5);
+        QTest::newRow("default size") << h + "one}"
+                                      << "one"
+                                      << "pointSize" << QVariant(12.0);
+        QTest::newRow("huge size clamped") << h + "\\fs99999999999 one}"
+                                           << "one"
+                                           << "pointSize" << QVariant(1638.0);
+        QTest::newRow("negative size clamped") << h + "\\fs-8 one}"
+                                               << "one"
+                                               << "pointSize" << QVariant(1.0);
+        QTest::newRow("default font") << h + "one}"
+                                      << "one"
+                                      << "family" << QVariant("Times");
+        QTest::newRow("font") << h + "\\f1 one}"
+                              << "one"
+                              << "family" << QVariant("Arial");
+        QTest::newRow("plain gives default font") << h + "\\f1 x \\plain one}"
+                                                  << "one"
+                                                  << "family" << QVariant("Times");
+        QTest::newRow("colour") << h + "\\cf2 one}"
+                                << "one"
+                                << "foreground" << green;
+        QTest::newRow("automatic colour") << h + "\\cf1 x \\cf0 one}"
+                                          << "one"
+                                          << "foreground" << noColour;
+        QTest::newRow("colour out of table") << h + "\\cf9 one}"
+                                             << "one"
+                                             << "foreground" << noColour;
+        QTest::newRow("highlight") << h + "\\highlight1 one}"
+                                   << "one"
+                                   << "background" << QVariant(QColor(Qt::red));
+        QTest::newRow("highlight off") << h + "\\highlight1 x \\highlight0 one}"
+                                       << "one"
+                                       << "background" << noColour;
+        QTest::newRow("cb") << h + "\\cb2 one}"
+                            << "one"
+                            << "background" << green;
+        QTest::newRow("superscript") << h + "x \\super one}"
+                                     << "one"
+                                     << "valign" << QVariant(int(QTextCharFormat::AlignSuperScript));
+        QTest::newRow("centred") << h + "\\qc one\\par}"
+                                 << "one"
+                                 << "alignment" << QVariant(int(Qt::AlignHCenter));
+        QTest::newRow("right") << h + "\\qr one\\par}"
+                               << "one"
+                               << "alignment" << QVariant(int(Qt::AlignRight));
+        QTest::newRow("justified") << h + "\\qj one\\par}"
+                                   << "one"
+                                   << "alignment" << QVariant(int(Qt::AlignJustify));
+        QTest::newRow("pard resets") << h + "\\qc x\\par\\pard one\\par}"
+                                     << "one"
+                                     << "alignment" << QVariant(int(Qt::AlignLeft));
+        QTest::newRow("kept to next paragraph") << h + "\\qr x\\par one\\par}"
+                                                << "one"
+                                                << "alignment" << QVariant(int(Qt::AlignRight));
+        QTest::newRow("properties at the paragraph end") << h + "one\\qc\\par}"
+                                                         << "one"
+                                                         << "alignment" << QVariant(int(Qt::AlignHCenter));
+        QTest::newRow("left indent") << h + "\\li1500 one\\par}"
+                                     << "one"
+                                     << "leftMargin" << QVariant(100.0);
+        QTest::newRow("right indent") << h + "\\ri300 one\\par}"
+                                      << "one"
+                                      << "rightMargin" << QVariant(20.0);
+        QTest::newRow("first line") << h + "\\fi-450 one\\par}"
+                                    << "one"
+                                    << "textIndent" << QVariant(-30.0);
+        QTest::newRow("space before") << h + "\\sb150 one\\par}"
+                                      << "one"
+                                      << "topMargin" << QVariant(10.0);
+        QTest::newRow("space after") << h + "\\sa75 one\\par}"
+                                     << "one"
+                                     << "bottomMargin" << QVariant(5.0);
+        QTest::newRow("negative indent") << h + "\\li-99999999999 one\\par}"
+                                         << "one"
+                                         << "leftMargin" << QVariant(0.0);
+        QTest::newRow("hanging indent tab") << h + "\\li720\\fi-360 \\bullet\\tab one\\par}"
+                                            << "one"
+                                            << "tabs" << QVariant("24L");
+        QTest::newRow("tab stops") << h + "\\tqr\\tx2880\\tx1440 one\\tab b\\par}"
+                                   << "one"
+                                   << "tabs" << QVariant("96L 192R");
+        QTest::newRow("tab stops from the indent") << h + "\\li720\\tx1440 one\\tab b\\par}"
+                                                   << "one"
+                                                   << "tabs" << QVariant("48L");
+        QTest::newRow("pard clears tabs") << h + "\\tx1440 x\\par\\pard one\\par}"
+                                          << "one"
+                                          << "tabs" << QVariant(QString());
+        QTest::newRow("paragraph style") << QByteArray(
+                                                "{\\rtf1{\\stylesheet{\\s0 Normal;}{\\s1\\qc\\b\\fs36 Heading;}}"
+                                                "\\pard\\s1 one\\par}")
+                                         << "one"
+                                         << "pointSize" << QVariant(18.0);
         QTest::newRow("paragraph style alignment")
             << QByteArray("{\\rtf1{\\stylesheet{\\s1\\qc\\b\\fs36 Heading;}}\\pard\\s1 one\\par}") << "one"
             << "alignment" << QVariant(int(Qt::AlignHCenter));
-        QTest::newRow("based on")
-            << QByteArray("{\\rtf1{\\stylesheet{\\s1\\i Base;}{\\s2\\sbasedon1\\fs30 Derived;}}"
-                          "\\s2 one\\par}")
-            << "one" << "italic" << QVariant(true);
+        QTest::newRow("based on") << QByteArray(
+                                         "{\\rtf1{\\stylesheet{\\s1\\i Base;}{\\s2\\sbasedon1\\fs30 Derived;}}"
+                                         "\\s2 one\\par}")
+                                  << "one"
+                                  << "italic" << QVariant(true);
         QTest::newRow("character style")
             << QByteArray("{\\rtf1{\\stylesheet{\\*\\cs10\\additive\\ul Link;}}a {\\cs10 one}\\par}") << "one"
             << "underline" << single;
-        QTest::newRow("hyperlink")
-            << QByteArray("{\\rtf1 {\\field{\\*\\fldinst{HYPERLINK \"https://example.org/a\"}}"
-                          "{\\fldrslt{one}}}}")
-            << "one" << "href" << QVariant("https://example.org/a");
+        QTest::newRow("hyperlink") << QByteArray(
+                                          "{\\rtf1 {\\field{\\*\\fldinst{HYPERLINK \"https://example.org/a\"}}"
+                                          "{\\fldrslt{one}}}}")
+                                   << "one"
+                                   << "href" << QVariant("https://example.org/a");
         QTest::newRow("hyperlink blue")
-            << QByteArray("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}{\\field{\\*\\fldinst HYPERLINK "
-                          "\"http://x/\"}{\\fldrslt\\cf1 one}}}")
-            << "one" << "foreground" << QVariant(QColor(Qt::blue));
+            << QByteArray(
+                   "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}{\\field{\\*\\fldinst HYPERLINK "
+                   "\"http://x/\"}{\\fldrslt\\cf1 one}}}")
+            << "one"
+            << "foreground" << QVariant(QColor(Qt::blue));
         QTest::newRow("hyperlink underlined")
             << QByteArray("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"http://x/\"}{\\fldrslt one}}}") << "one"
             << "underline" << single;
@@ -548,29 +667,29 @@ private slots:
             << QByteArray("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \\\\l \"top\"}{\\fldrslt one}}}") << "one"
             << "href" << QVariant("#top");
         QTest::newRow("hyperlink and anchor")
-            << QByteArray("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"http://x/p\" \\\\l \"s2\" \\\\o \"tip\"}"
-                          "{\\fldrslt one}}}")
-            << "one" << "href" << QVariant("http://x/p#s2");
-        QTest::newRow("after the link")
-            << QByteArray("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"http://x/\"}{\\fldrslt link}} one}")
+            << QByteArray(
+                   "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"http://x/p\" \\\\l \"s2\" \\\\o \"tip\"}"
+                   "{\\fldrslt one}}}")
             << "one"
+            << "href" << QVariant("http://x/p#s2");
+        QTest::newRow("after the link")
+            << QByteArray("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"http://x/\"}{\\fldrslt link}} one}") << "one"
             << "href" << QVariant(QString());
-        QTest::newRow("other field") << QByteArray("{\\rtf1{\\field{\\*\\fldinst DATE}{\\fldrslt one}}}")
-                                     << "one"
+        QTest::newRow("other field") << QByteArray("{\\rtf1{\\field{\\*\\fldinst DATE}{\\fldrslt one}}}") << "one"
                                      << "href" << QVariant(QString());
         QTest::newRow("bookmark") << QByteArray("{\\rtf1 x\\par{\\*\\bkmkstart intro}one two\\par}") << "one"
                                   << "anchors" << QVariant("intro");
         QTest::newRow("bookmark at a character of several bytes")
-            << QByteArray("{\\rtf1\\ansicpg932 {\\*\\bkmkstart jp}\\'82\\'a0 one}") << "one" << "anchors"
-            << QVariant("jp");
+            << QByteArray("{\\rtf1\\ansicpg932 {\\*\\bkmkstart jp}\\'82\\'a0 one}") << "one"
+            << "anchors" << QVariant("jp");
         QTest::newRow("two bookmarks at one place")
-            << QByteArray("{\\rtf1 {\\*\\bkmkstart a}{\\*\\bkmkstart b}one}") << "one" << "anchors"
-            << QVariant("a,b");
-        QTest::newRow("bookmark only where it starts")
-            << QByteArray("{\\rtf1 {\\*\\bkmkstart a}x \\b one}") << "one" << "anchors" << QVariant(QString());
+            << QByteArray("{\\rtf1 {\\*\\bkmkstart a}{\\*\\bkmkstart b}one}") << "one"
+            << "anchors" << QVariant("a,b");
+        QTest::newRow("bookmark only where it starts") << QByteArray("{\\rtf1 {\\*\\bkmkstart a}x \\b one}") << "one"
+                                                       << "anchors" << QVariant(QString());
         QTest::newRow("bookmark waits for shown text")
-            << QByteArray("{\\rtf1 {\\*\\bkmkstart a}{\\v hidden}one}") << "one" << "anchors"
-            << QVariant("a");
+            << QByteArray("{\\rtf1 {\\*\\bkmkstart a}{\\v hidden}one}") << "one"
+            << "anchors" << QVariant("a");
     }
 
     void formatting() {
@@ -595,28 +714,30 @@ private slots:
         QTest::addColumn<QString>("outside");    // the text before and after; null: not checked
         QTest::addColumn<QTextLength>("width");  // of the second column; variable: not checked
         const QTextLength thousand(QTextLength::FixedLength, 1000 / 15.0);
-        QTest::newRow("simple")
-            << QByteArray("{\\rtf1 a\\par\\trowd\\cellx1000\\cellx2000\\intbl x\\cell y\\cell\\row"
-                          "\\trowd\\cellx1000\\cellx2000\\intbl z\\cell w\\cell\\row\\pard b\\par}")
-            << 2 << 2 << QStringList{"x", "y", "z", "w"} << "a\nb" << thousand;
+        QTest::newRow("simple") << QByteArray(
+                                       "{\\rtf1 a\\par\\trowd\\cellx1000\\cellx2000\\intbl x\\cell y\\cell\\row"
+                                       "\\trowd\\cellx1000\\cellx2000\\intbl z\\cell w\\cell\\row\\pard b\\par}")
+                                << 2 << 2 << QStringList{"x", "y", "z", "w"} << "a\nb" << thousand;
         QTest::newRow("paragraphs in a cell")
-            << QByteArray("{\\rtf1\\trowd\\cellx1000\\cellx2000{\\pard\\intbl one\\par}"
-                          "{\\pard\\intbl two\\par}\\cell\\pard\\intbl three\\cell\\row\\pard after}")
+            << QByteArray(
+                   "{\\rtf1\\trowd\\cellx1000\\cellx2000{\\pard\\intbl one\\par}"
+                   "{\\pard\\intbl two\\par}\\cell\\pard\\intbl three\\cell\\row\\pard after}")
             << 1 << 2 << QStringList{"one\ntwo", "three"} << "after" << QTextLength();
         QTest::newRow("empty cells")
-            << QByteArray("{\\rtf1\\trowd\\cellx1\\cellx2\\cellx3\\intbl\\cell m\\cell\\cell\\row\\pard e}")
-            << 1 << 3 << QStringList{"", "m", ""} << "e" << QTextLength();
-        QTest::newRow("ragged rows")
-            << QByteArray("{\\rtf1\\intbl a\\cell\\row\\intbl b\\cell c\\cell d\\cell\\row\\pard e}")
-            << 2 << 3 << QStringList{"a", "", "", "b", "c", "d"} << "e" << QTextLength();
+            << QByteArray("{\\rtf1\\trowd\\cellx1\\cellx2\\cellx3\\intbl\\cell m\\cell\\cell\\row\\pard e}") << 1 << 3
+            << QStringList{"", "m", ""} << "e" << QTextLength();
+        QTest::newRow("ragged rows") << QByteArray(
+                                            "{\\rtf1\\intbl a\\cell\\row\\intbl b\\cell c\\cell d\\cell\\row\\pard e}")
+                                     << 2 << 3 << QStringList{"a", "", "", "b", "c", "d"} << "e" << QTextLength();
         QTest::newRow("nested table flattened")
-            << QByteArray("{\\rtf1\\intbl o\\cell\\itap2 n1\\nestcell n2\\nestcell{\\*\\nesttableprops\\trowd"
-                          "\\cellx5\\nestrow}{\\nonesttables fallback}\\itap1\\cell\\row\\pard e}")
+            << QByteArray(
+                   "{\\rtf1\\intbl o\\cell\\itap2 n1\\nestcell n2\\nestcell{\\*\\nesttableprops\\trowd"
+                   "\\cellx5\\nestrow}{\\nonesttables fallback}\\itap1\\cell\\row\\pard e}")
             << 1 << 2 << QStringList{"o", "n1\tn2\t"} << "e" << QTextLength();
-        QTest::newRow("list text in a cell")
-            << QByteArray("{\\rtf1\\pard\\intbl{\\listtext\\pard\\plain \\bullet\\tab}item"
-                          "\\cell\\row\\pard e}")
-            << 1 << 1 << QStringList{"•\titem"} << "e" << QTextLength();
+        QTest::newRow("list text in a cell") << QByteArray(
+                                                    "{\\rtf1\\pard\\intbl{\\listtext\\pard\\plain \\bullet\\tab}item"
+                                                    "\\cell\\row\\pard e}")
+                                             << 1 << 1 << QStringList{"•\titem"} << "e" << QTextLength();
         QTest::newRow("cell without intbl") << QByteArray("{\\rtf1 x\\cell y\\cell\\row\\pard e}") << 1 << 2
                                             << QStringList{"x", "y"} << "e" << QTextLength();
         QTest::newRow("3000 rows") << tableRtf(3000, 4) << 3000 << 4
@@ -627,8 +748,9 @@ private slots:
         QTest::newRow("libreoffice") << readFile(fixturePath("writer-sample.rtf")) << 3 << 2
                                      << QStringList{"Delete", "removes the chosen entry"} << QString() << QTextLength();
         QTest::newRow("help") << readFile(resourcePath("Help.rtf")) << 9 << 2
-                              << QStringList{"Visit", "Opens the web site of the people who make Tressik, in "
-                                                      "Tressik\u2019s own browser window."}
+                              << QStringList{"Visit",
+                                             "Opens the web site of the people who make Tressik, in "
+                                             "Tressik\u2019s own browser window."}
                               << QString() << QTextLength();
         // Past the column limit, and in rows far narrower than a wide one, cells join the last column instead
         // of widening every row.
@@ -639,12 +761,16 @@ private slots:
             wide += "c" + QByteArray::number(i) + "\\cell ";
             (i < 63 ? wideCells : joined) << "c" + QString::number(i);
         }
-        QTest::newRow("10000 cells in a row") << wide + "\\row}" << 1 << 64 << (wideCells << joined.join(u'\n'))
-                                              << QString() << QTextLength();
+        QTest::newRow("10000 cells in a row")
+            << wide + "\\row}" << 1 << 64 << (wideCells << joined.join(u'\n')) << QString() << QTextLength();
         const QByteArray ragged = "{\\rtf1\\intbl " + repeated("x\\cell ", 64) + "\\row" +
                                   repeated("\\intbl y\\cell z\\cell\\row", 2000) + "}";
         QStringList raggedCells{"x", "x", "x", QStringList(61, "x").join(u'\n')};
-        for (int r = 0; r < 2000; ++r) raggedCells << "y" << "z" << "" << "";
+        for (int r = 0; r < 2000; ++r)
+            raggedCells << "y"
+                        << "z"
+                        << ""
+                        << "";
         QTest::newRow("one wide row") << ragged << 2001 << 4 << raggedCells << QString() << QTextLength();
     }
 
@@ -686,39 +812,32 @@ private slots:
             << "{\\rtf1 a{\\pict\\pngblip\\picw30\\pich20\\picwgoal900\\pichgoal450 " + hex + "}b}"
             << QList<QSize>{{30, 20}} << QList<QSize>{{60, 30}} << "a" + obj + "b";
         QTest::newRow("png hex with line breaks")
-            << "{\\rtf1 {\\pict\\pngblip\r\n" + hex.left(20) + "\r\n" + hex.mid(20) + "}}"
-            << QList<QSize>{{30, 20}}
+            << "{\\rtf1 {\\pict\\pngblip\r\n" + hex.left(20) + "\r\n" + hex.mid(20) + "}}" << QList<QSize>{{30, 20}}
             << QList<QSize>{{30, 20}} << obj;
-        QTest::newRow("png binary")
-            << "{\\rtf1 a{\\pict\\pngblip\\bin" + QByteArray::number(png.size()) + " " + png + "}b}"
-            << QList<QSize>{{30, 20}} << QList<QSize>{{30, 20}} << "a" + obj + "b";
-        QTest::newRow("jpeg scaled")
-            << "{\\rtf1 {\\pict\\jpegblip\\picscalex50\\picscaley200 " + jpeg.toHex() + "}}"
-            << QList<QSize>{{16, 8}}
-            << QList<QSize>{{8, 16}} << obj;
-        const QByteArray shape = "{\\shp{\\*\\shpinst\\shpleft0\\shptop-300\\shpright1500\\shpbottom450"
-                                 "{\\sp{\\sn fillColor}{\\sv 5}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip " +
-                                 hex + "}}}{\\sp{\\sn fillBlip}{\\sv {\\pict\\pngblip " + hex + "}}}}}";
+        QTest::newRow("png binary") << "{\\rtf1 a{\\pict\\pngblip\\bin" + QByteArray::number(png.size()) + " " + png +
+                                           "}b}"
+                                    << QList<QSize>{{30, 20}} << QList<QSize>{{30, 20}} << "a" + obj + "b";
+        QTest::newRow("jpeg scaled") << "{\\rtf1 {\\pict\\jpegblip\\picscalex50\\picscaley200 " + jpeg.toHex() + "}}"
+                                     << QList<QSize>{{16, 8}} << QList<QSize>{{8, 16}} << obj;
+        const QByteArray shape =
+            "{\\shp{\\*\\shpinst\\shpleft0\\shptop-300\\shpright1500\\shpbottom450"
+            "{\\sp{\\sn fillColor}{\\sv 5}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip " +
+            hex + "}}}{\\sp{\\sn fillBlip}{\\sv {\\pict\\pngblip " + hex + "}}}}}";
         QTest::newRow("shape picture, fill ignored")
-            << "{\\rtf1 a" + shape + "b}" << QList<QSize>{{30, 20}} << QList<QSize>{{100, 50}}
-            << "a" + obj + "b";
+            << "{\\rtf1 a" + shape + "b}" << QList<QSize>{{30, 20}} << QList<QSize>{{100, 50}} << "a" + obj + "b";
         QTest::newRow("shppict, not its fallback")
             << "{\\rtf1 {\\*\\shppict{\\pict\\pngblip " + hex + "}}{\\nonshppict{\\pict\\wmetafile8 0102}}x}"
             << QList<QSize>{{30, 20}} << QList<QSize>{{30, 20}} << obj + "x";
-        QTest::newRow("not an image") << QByteArray("{\\rtf1 a{\\pict\\pngblip 0011223344556677}b}") << none
-                                      << none
+        QTest::newRow("not an image") << QByteArray("{\\rtf1 a{\\pict\\pngblip 0011223344556677}b}") << none << none
                                       << "ab";
-        QTest::newRow("truncated image") << "{\\rtf1 a{\\pict\\pngblip " + hex.left(60) + "}b}" << none
-                                         << none
-                                         << "ab";
+        QTest::newRow("truncated image") << "{\\rtf1 a{\\pict\\pngblip " + hex.left(60) + "}b}" << none << none << "ab";
         QTest::newRow("metafile") << "{\\rtf1 a{\\pict\\wmetafile8 " + hex + "}b}" << none << none << "ab";
         QTest::newRow("hidden") << "{\\rtf1 a{\\v{\\pict\\pngblip " + hex + "}}b}" << none << none << "ab";
         // pandoc sizes pictures at 20 twips to their pixel; Writer by the frame, here twice the image.
         QTest::newRow("pandoc") << readFile(fixturePath("pandoc-sample.rtf")) << QList<QSize>{{24, 12}, {40, 20}}
                                 << QList<QSize>{{32, 16}, {53, 27}} << QString();
-        QTest::newRow("libreoffice") << readFile(fixturePath("writer-sample.rtf"))
-                                     << QList<QSize>{{24, 12}, {40, 20}} << QList<QSize>{{48, 24}, {60, 30}}
-                                     << QString();
+        QTest::newRow("libreoffice") << readFile(fixturePath("writer-sample.rtf")) << QList<QSize>{{24, 12}, {40, 20}}
+                                     << QList<QSize>{{48, 24}, {60, 30}} << QString();
     }
 
     void pictures() {
@@ -751,8 +870,8 @@ private slots:
         QTest::addColumn<QSize>("shown");
         const QByteArray big = "\\pngblip " + image(2048, 2048).toHex();  // 16 MB decoded
         const QByteArray deep = "\\pngblip " + image(2048, 2048, "PNG", QImage::Format_RGBA64).toHex();
-        const QByteArray dot = "\\pngblip\\picw99999\\pich99999\\picwgoal99999999\\pichgoal99999999 " +
-                               image(1, 1).toHex();
+        const QByteArray dot =
+            "\\pngblip\\picw99999\\pich99999\\picwgoal99999999\\pichgoal99999999 " + image(1, 1).toHex();
         QTest::newRow("the fifth of 16 MB each") << big << 5 << 4 << QSize(2048, 2048);
         QTest::newRow("16-bit pixels count double") << deep << 3 << 2 << QSize(2048, 2048);
         QTest::newRow("declared sizes cost nothing") << dot << 20 << 20 << QSize(8000, 8000);
@@ -790,35 +909,38 @@ private slots:
         QTest::newRow("truncated hex") << QByteArray("{\\rtf1 text\\'4") << "text";
         QTest::newRow("truncated unicode") << QByteArray("{\\rtf1 text\\u-") << "text";
         QTest::newRow("truncated picture") << QByteArray("{\\rtf1 text{\\pict\\pngblip 89504e47") << "text";
-        QTest::newRow("truncated table") << QByteArray("{\\rtf1 \\trowd\\cellx100\\intbl cell text")
-                                         << "cell text";
-        QTest::newRow("truncated field") << QByteArray("{\\rtf1 before{\\field{\\*\\fldinst HYPERLINK \"x")
-                                         << "before";
-        QTest::newRow("huge parameters") << QByteArray("{\\rtf1 \\fs99999999999\\li99999999999\\uc99999999999"
-                                                       "\\cf99999999999\\f-99999999999 text}")
+        QTest::newRow("truncated table") << QByteArray("{\\rtf1 \\trowd\\cellx100\\intbl cell text") << "cell text";
+        QTest::newRow("truncated field") << QByteArray("{\\rtf1 before{\\field{\\*\\fldinst HYPERLINK \"x") << "before";
+        QTest::newRow("huge parameters") << QByteArray(
+                                                "{\\rtf1 \\fs99999999999\\li99999999999\\uc99999999999"
+                                                "\\cf99999999999\\f-99999999999 text}")
                                          << "text";
-        QTest::newRow("a thousand digits") << "{\\rtf1 \\b" + QByteArray(1000, '7') + " text}" << "text";
-        QTest::newRow("deep nesting") << "{\\rtf1 " + QByteArray(100000, '{') + "deep text" << "deep text";
-        QTest::newRow("deep and closed")
-            << "{\\rtf1 " + QByteArray(100000, '{') + "deep\\par text" + QByteArray(100000, '}') + " after}"
-            << "after";
-        QTest::newRow("deep formatting") << "{\\rtf1 " + repeated("{\\b\\fs30 ", 50000) + "x" << "x";
+        QTest::newRow("a thousand digits") << "{\\rtf1 \\b" + QByteArray(1000, '7') + " text}"
+                                           << "text";
+        QTest::newRow("deep nesting") << "{\\rtf1 " + QByteArray(100000, '{') + "deep text"
+                                      << "deep text";
+        QTest::newRow("deep and closed") << "{\\rtf1 " + QByteArray(100000, '{') + "deep\\par text" +
+                                                QByteArray(100000, '}') + " after}"
+                                         << "after";
+        QTest::newRow("deep formatting") << "{\\rtf1 " + repeated("{\\b\\fs30 ", 50000) + "x"
+                                         << "x";
         QTest::newRow("skipped then deep")
             << "{\\rtf1 {\\*\\skip " + QByteArray(5000, '{') + "hidden" + QByteArray(5000, '}') + "}shown}"
             << "shown";
         QTest::newRow("huge bin") << QByteArray("{\\rtf1 a\\bin2147483647 xyz}") << "a";
         QTest::newRow("bin past every limit") << QByteArray("{\\rtf1 a\\bin99999999999999999999 xyz}") << "a";
         QTest::newRow("negative bin") << QByteArray("{\\rtf1 a\\bin-5 b}") << "ab";
-        QTest::newRow("huge bin in a picture")
-            << QByteArray("{\\rtf1 a{\\pict\\pngblip\\bin999999999 \x89PNG")
-            << "a";
-        QTest::newRow("many fields")
-            << "{\\rtf1 " + repeated("{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt l}}", 20000) + "}"
-            << "llll";
+        QTest::newRow("huge bin in a picture") << QByteArray("{\\rtf1 a{\\pict\\pngblip\\bin999999999 \x89PNG") << "a";
+        QTest::newRow("many fields") << "{\\rtf1 " +
+                                            repeated("{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt l}}", 20000) +
+                                            "}"
+                                     << "llll";
         const QByteArray fonts = "{\\fonttbl" + repeated("{\\f7 F;}", 20000) + "}";
         const QByteArray colours = "{\\colortbl" + repeated("\\red1;", 20000) + "}";
-        QTest::newRow("many fonts and colours") << "{\\rtf1" + fonts + colours + "t}" << "t";
-        QTest::newRow("many paragraphs") << "{\\rtf1 " + repeated("p\\par ", 100000) + "}" << "p\np\np";
+        QTest::newRow("many fonts and colours") << "{\\rtf1" + fonts + colours + "t}"
+                                                << "t";
+        QTest::newRow("many paragraphs") << "{\\rtf1 " + repeated("p\\par ", 100000) + "}"
+                                         << "p\np\np";
         QTest::newRow("binary garbage") << "{\\rtf1 start " + randomBytes(1 << 20) << "start";
         QTest::newRow("garbage of control words") << "{\\rtf1 start " + randomRtfish(1 << 20) << "start";
     }
@@ -865,8 +987,7 @@ private slots:
         const FormatCount n = formatCount(doc);
         QVERIFY2(n.chars <= RtfReader::kMaxCharFormats + own.chars, qPrintable(QString::number(n.chars)));
         QVERIFY2(n.blocks <= RtfReader::kMaxParagraphFormats + own.blocks, qPrintable(QString::number(n.blocks)));
-        if (pastTheLimit)
-            QVERIFY(n.chars >= RtfReader::kMaxCharFormats || n.blocks >= RtfReader::kMaxParagraphFormats);
+        if (pastTheLimit) QVERIFY(n.chars >= RtfReader::kMaxCharFormats || n.blocks >= RtfReader::kMaxParagraphFormats);
     }
 
     // Past the limit a run takes the nearest format made already: it gives up its background and its font

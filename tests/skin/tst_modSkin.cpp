@@ -1,10 +1,10 @@
 #include "app/frmSplash.h"
+#include "forms/ClickLabel.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
 #include "support/Unlocked.h"
 #include "ui/about/frmAbout.h"
 #include "ui/editor/frmAdd.h"
-#include "forms/ClickLabel.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -62,7 +62,7 @@ private slots:
         QVERIFY(skinned(a));
         QCOMPARE(a->Picture1->palette().color(QPalette::Window), kPanel);
         QVERIFY(a->Picture1->autoFillBackground());
-        const QList<QLabel*> plains = {a->Label1, a->Label2, a->Label3, a->Label4,
+        const QList<QLabel*> plains = {a->Label1,     a->Label2,     a->Label3,    a->Label4,
                                        a->lblVersion, a->lblCompany, a->lblWebsite};
         QCOMPARE(a->SkinLabel1.size(), 1 + plains.size());
         for (int i = 0; i < plains.size(); ++i) {
@@ -96,7 +96,8 @@ private slots:
         QCOMPARE(odd->palette().color(QPalette::Button), plain.color(QPalette::Button));
         QCOMPARE(inFrame->palette().color(QPalette::Base), QColor(1, 2, 3));
         QCOMPARE(inFrame->palette().color(QPalette::Text), QColor(4, 5, 6));
-        for (QWidget* w : {static_cast<QWidget*>(label), static_cast<QWidget*>(skinLabel), static_cast<QWidget*>(frame)})
+        for (QWidget* w :
+             {static_cast<QWidget*>(label), static_cast<QWidget*>(skinLabel), static_cast<QWidget*>(frame)})
             QCOMPARE(w->palette(), plain);
     }
 

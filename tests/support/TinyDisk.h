@@ -66,16 +66,13 @@ public:
 
 private:
     // Named after the process, so tests running side by side never count each other's disks.
-    static QString source() {
-        return QStringLiteral("tressik-test-%1").arg(QCoreApplication::applicationPid());
-    }
+    static QString source() { return QStringLiteral("tressik-test-%1").arg(QCoreApplication::applicationPid()); }
 
     static bool run(const QString& program, const QStringList& args, QString* why = nullptr) {
         QProcess p;
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(program, args);
-        const bool ok =
-            p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        const bool ok = p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
         if (!ok && why) {
             *why = QString::fromLocal8Bit(p.readAll()).trimmed();
             if (why->isEmpty()) *why = p.errorString();

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "forms/PictureButton.h"
+#include "forms/StatusBar.h"
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
 #include "support/TestApp.h"
 #include "support/Vaults.h"
-#include "ui/main/Form1.h"
 #include "ui/editor/frmAdd.h"
+#include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
-#include "forms/PictureButton.h"
-#include "forms/StatusBar.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "vault/VaultCodec.h"
 #include "VaultEntries.h"
+#include "vault/VaultCodec.h"
 
 #include <QByteArray>
 #include <vector>

@@ -11,11 +11,16 @@ private slots:
     void fileNames_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
-        QTest::newRow("full path") << "/a/b.txt" << "b.txt";
-        QTest::newRow("bare name") << "b.txt" << "b.txt";
-        QTest::newRow("ends with separator") << "/a/" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("backslash is part of a name here") << "C:\\a\\b.txt" << "C:\\a\\b.txt";
+        QTest::newRow("full path") << "/a/b.txt"
+                                   << "b.txt";
+        QTest::newRow("bare name") << "b.txt"
+                                   << "b.txt";
+        QTest::newRow("ends with separator") << "/a/"
+                                             << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("backslash is part of a name here") << "C:\\a\\b.txt"
+                                                          << "C:\\a\\b.txt";
     }
     void fileNames() {
         QFETCH(QString, path);

@@ -1,5 +1,5 @@
-#include "text/CodePage.h"
 #include "VaultEntries.h"
+#include "text/CodePage.h"
 #include "vault/VaultCodec.h"
 
 #include <QRandomGenerator>
@@ -88,8 +88,8 @@ private slots:
         QTest::newRow("lone CR ends a line") << QByteArray(pw + a + "\r" + b) << QStringList{"a", "b"};
         QTest::newRow("no last line end") << QByteArray(pw + a + "\r\n" + b) << QStringList{"a", "b"};
         QTest::newRow("CR CR") << QByteArray(pw + a + "\r\r" + b + "\r\n") << QStringList{"a", "b"};
-        QTest::newRow("skips empty and one-space lines")
-            << QByteArray(pw + "\r\n \r\n" + a + "\r\n  \r\n") << QStringList{"a", QString::fromUtf8("\xc2\xa0\xc2\xa0")};
+        QTest::newRow("skips empty and one-space lines") << QByteArray(pw + "\r\n \r\n" + a + "\r\n  \r\n")
+                                                         << QStringList{"a", QString::fromUtf8("\xc2\xa0\xc2\xa0")};
         QTest::newRow("password only") << pw << QStringList{};
         QTest::newRow("empty file") << QByteArray() << QStringList{};
         QTest::newRow("NUL bytes") << QByteArray(pw + QByteArray("\0\0", 2) + "\r\n") << QStringList{"\u20ac\u20ac"};
@@ -149,8 +149,7 @@ private slots:
         QVERIFY(storable.isCodePage());
         QCOMPARE(storable.fieldSize(2), qsizetype{3});
         QCOMPARE(storable.field(0), QStringLiteral("\u0160u"));
-        QCOMPARE(savePacked("pw", {storable, PackedEntry()}),
-                 serialiseVault("pw", {storable.toEntry(), Entry{}}));
+        QCOMPARE(savePacked("pw", {storable, PackedEntry()}), serialiseVault("pw", {storable.toEntry(), Entry{}}));
     }
 
     void veryLongLines() {
@@ -185,14 +184,38 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("field");  // empty when it can be stored
-        QTest::newRow("plain") << "u" << "p" << "l" << "";
-        QTest::newRow("separator in a field") << "u" << "a|||b" << "l" << "password";
-        QTest::newRow("username ends with a bar") << "u|" << "p" << "l" << "username";
-        QTest::newRow("password of two bars") << "u" << "||" << "l" << "password";
-        QTest::newRow("password starts with a bar") << "u" << "|p" << "l" << "";
-        QTest::newRow("location starts with a bar") << "u" << "p" << "|l" << "";
-        QTest::newRow("code 141") << "u" << "p" << "l\u008d" << "location";
-        QTest::newRow("outside the code page") << "\u0416" << "p" << "l" << "username";
+        QTest::newRow("plain") << "u"
+                               << "p"
+                               << "l"
+                               << "";
+        QTest::newRow("separator in a field") << "u"
+                                              << "a|||b"
+                                              << "l"
+                                              << "password";
+        QTest::newRow("username ends with a bar") << "u|"
+                                                  << "p"
+                                                  << "l"
+                                                  << "username";
+        QTest::newRow("password of two bars") << "u"
+                                              << "||"
+                                              << "l"
+                                              << "password";
+        QTest::newRow("password starts with a bar") << "u"
+                                                    << "|p"
+                                                    << "l"
+                                                    << "";
+        QTest::newRow("location starts with a bar") << "u"
+                                                    << "p"
+                                                    << "|l"
+                                                    << "";
+        QTest::newRow("code 141") << "u"
+                                  << "p"
+                                  << "l\u008d"
+                                  << "location";
+        QTest::newRow("outside the code page") << "\u0416"
+                                               << "p"
+                                               << "l"
+                                               << "username";
     }
     void storableEntries() {
         QFETCH(QString, username);

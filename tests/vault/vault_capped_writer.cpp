@@ -24,7 +24,6 @@ int main(int argc, char** argv) {
     const rlimit limit{cap, cap};
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
     const VaultFile::Result r = VaultFile::writeAtomic(path, QByteArray(size, 'n'));
-    std::printf("%s\n%s\n%s\n", r.ok ? "saved" : "failed", r.replaced ? "replaced" : "kept",
-                qPrintable(r.error));
+    std::printf("%s\n%s\n%s\n", r.ok ? "saved" : "failed", r.replaced ? "replaced" : "kept", qPrintable(r.error));
     return r.ok ? 0 : 1;
 }

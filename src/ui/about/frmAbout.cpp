@@ -2,11 +2,11 @@
 
 #include "app/App.h"
 #include "app/WebsiteWindow.h"
-#include "skin/SkinLabel.h"
-#include "skin/modSkin.h"
 #include "forms/ClickLabel.h"
 #include "forms/ControlType.h"
 #include "forms/Twips.h"
+#include "skin/SkinLabel.h"
+#include "skin/modSkin.h"
 
 #include <QPixmap>
 
@@ -55,7 +55,9 @@ frmAbout::frmAbout(App& app) : Form(app) {
     connect(lblWebsite, &ClickLabel::clicked, this, &frmAbout::lblWebsite_Click);
 }
 
-QString frmAbout::versionText(int major, int minor) { return QString::number(major) + QLatin1Char('.') + QString::number(minor); }
+QString frmAbout::versionText(int major, int minor) {
+    return QString::number(major) + QLatin1Char('.') + QString::number(minor);
+}
 
 void frmAbout::Form_Load() {
     IAppInfo& info = *app().platform.appInfo;

@@ -2,11 +2,11 @@
 
 #include "app/App.h"
 #include "app/LoadIdentity.h"
-#include "skin/SkinLabel.h"
-#include "skin/modSkin.h"
 #include "forms/PictureButton.h"
 #include "forms/StatusBar.h"
 #include "forms/Twips.h"
+#include "skin/SkinLabel.h"
+#include "skin/modSkin.h"
 #include "util/modOnTop.h"
 
 #include <QGroupBox>
@@ -131,8 +131,8 @@ void frmWebsite::LayoutControls() {
     StatusBar1->setPanelWidth(2, twips(std::abs(w / 2)));
     Twips::setHeight(frmBrowser, twips(std::abs(h - Twips::height(StatusBar1))));
     Twips::setWidth(frmBrowser, twips(std::abs(w - 300)));
-    Twips::setWidth(Text1, twips(std::abs(double(Twips::width(frmBrowser)) - Twips::left(Text1) - 300 -
-                                          Twips::width(Command3))));
+    Twips::setWidth(
+        Text1, twips(std::abs(double(Twips::width(frmBrowser)) - Twips::left(Text1) - 300 - Twips::width(Command3))));
     Twips::setLeft(Command3, Twips::width(Text1) + Twips::left(Text1) + 100);
     Twips::setWidth(WebBrowser1, twips(std::abs(double(Twips::width(frmBrowser)) - Twips::left(WebBrowser1) - 100)));
     Twips::setHeight(WebBrowser1, twips(std::abs(double(Twips::height(frmBrowser)) - Twips::top(WebBrowser1) - 800 -

@@ -16,8 +16,8 @@ int main(int argc, char* argv[]) {
     // The web engine shares its GL contexts with the widgets; only this process pays for that.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
-    const std::optional<WebsiteIdentity> identity = BrowserProtocol::identityFromArguments(
-        QCoreApplication::arguments().mid(1));
+    const std::optional<WebsiteIdentity> identity =
+        BrowserProtocol::identityFromArguments(QCoreApplication::arguments().mid(1));
     if (!identity) {
         std::fputs("tressik-browser is started by tressik when its web site window opens.\n", stderr);
         return 2;

@@ -1,15 +1,15 @@
 #include "ui/editor/frmAdd.h"
 
 #include "app/App.h"
+#include "app/modGlobals.h"
+#include "forms/PictureButton.h"
+#include "forms/Twips.h"
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
 #include "ui/main/Form1.h"
-#include "forms/PictureButton.h"
-#include "forms/Twips.h"
 #include "vault/VaultCodec.h"
-#include "app/modGlobals.h"
 
 #include <QLineEdit>
 

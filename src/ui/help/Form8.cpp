@@ -1,10 +1,10 @@
 #include "ui/help/Form8.h"
 
 #include "app/App.h"
-#include "platform/Paths.h"
-#include "skin/modSkin.h"
-#include "rtf/RtfReader.h"
 #include "forms/Twips.h"
+#include "platform/Paths.h"
+#include "rtf/RtfReader.h"
+#include "skin/modSkin.h"
 #include "util/modOnTop.h"
 #include "util/xfileExists.h"
 

@@ -3,17 +3,17 @@
 #include "app/App.h"
 #include "app/WebsiteWindow.h"
 #include "app/frmSplash.h"
+#include "app/modGlobals.h"
+#include "forms/PictureButton.h"
+#include "forms/StatusBar.h"
+#include "forms/Twips.h"
+#include "listview/ListItems.h"
+#include "listview/ListView.h"
+#include "skin/modSkin.h"
 #include "ui/about/frmAbout.h"
 #include "ui/editor/frmAdd.h"
 #include "ui/help/Form8.h"
 #include "ui/password/frmPass.h"
-#include "listview/ListItems.h"
-#include "listview/ListView.h"
-#include "skin/modSkin.h"
-#include "forms/PictureButton.h"
-#include "forms/StatusBar.h"
-#include "forms/Twips.h"
-#include "app/modGlobals.h"
 
 #include <QAction>
 #include <QMenu>
@@ -69,7 +69,8 @@ Form1::Form1(App& app) : Form(app), client_(new QWidget(this)) {
     for (PictureButton* b : {cmdCopy[0], cmdCopy[1], cmdCopy[2]}) b->setIconSize(QSize(24, 24));
 
     // Tab order: Add, Edit, Delete, web site, list, then the copy buttons with Go To among them.
-    QWidget* order[] = {cmdAdd[0], cmdEdit, cmdDelete, cmdWebsite[0], lstPass, cmdCopy[0], cmdGoto, cmdCopy[1], cmdCopy[2]};
+    QWidget* order[] = {cmdAdd[0],  cmdEdit, cmdDelete,  cmdWebsite[0], lstPass,
+                        cmdCopy[0], cmdGoto, cmdCopy[1], cmdCopy[2]};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     StatusBar1->setFocusPolicy(Qt::NoFocus);
 
@@ -110,7 +111,8 @@ void Form1::buildMenus() {
 void Form1::connectHandlers() {
     auto menu = [this](auto& items, void (Form1::*handler)(int)) {
         for (int i = 0; i < static_cast<int>(items.size()); ++i)
-            connect(items[static_cast<size_t>(i)], &QAction::triggered, this, [this, handler, i] { (this->*handler)(i); });
+            connect(items[static_cast<size_t>(i)], &QAction::triggered, this,
+                    [this, handler, i] { (this->*handler)(i); });
     };
     menu(mnuFileItem, &Form1::mnuFileItem_Click);
     menu(mnuDataItem, &Form1::mnuDataItem_Click);
@@ -134,7 +136,8 @@ void Form1::Form_Load() {
 
     ListItems& items = lstPass->items();
     const int widths[] = {Twips::width(cmdCopy[0]) - 10, Twips::width(cmdCopy[1]) + 20, Twips::width(cmdCopy[2])};
-    const QString headers[] = {QStringLiteral("Username"), QStringLiteral("Password"), QStringLiteral("Website/Location")};
+    const QString headers[] = {QStringLiteral("Username"), QStringLiteral("Password"),
+                               QStringLiteral("Website/Location")};
     for (int i = 0; i < 3; ++i) {
         const int index = items.addColumnHeader(headers[i]);
         items.setColumnHeaderWidth(index, widths[i]);
@@ -147,9 +150,9 @@ void Form1::Form_Load() {
 void Form1::afterFormLoad() {
     if (app().g.blnSkin) ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
     setVisible(true);
-    const QString showHelp = app().platform.settings->read(app().platform.appInfo->productName(),
-                                                           QStringLiteral("Settings"), QStringLiteral("showHelp"),
-                                                           QStringLiteral("1"));
+    const QString showHelp =
+        app().platform.settings->read(app().platform.appInfo->productName(), QStringLiteral("Settings"),
+                                      QStringLiteral("showHelp"), QStringLiteral("1"));
     if (showHelp == QLatin1String("1")) ShowHelpWindow(app());
     app().forms.unload<frmPass>();
 }

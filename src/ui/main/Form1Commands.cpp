@@ -1,11 +1,11 @@
 // The commands of the main window that act on the entries.
 #include "app/App.h"
+#include "app/modGlobals.h"
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
 #include "listview/modListViewEnh.h"
 #include "ui/editor/frmAdd.h"
 #include "ui/main/Form1.h"
-#include "app/modGlobals.h"
 
 void Form1::cmdAdd_Click(int) {
     app().g.strEditMode = QStringLiteral("Add");

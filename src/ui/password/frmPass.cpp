@@ -1,13 +1,13 @@
 #include "ui/password/frmPass.h"
 
 #include "app/App.h"
+#include "app/modGlobals.h"
+#include "forms/Twips.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
 #include "ui/main/Form1.h"
-#include "forms/Twips.h"
 #include "util/modOnTop.h"
 #include "vault/VaultCodec.h"
-#include "app/modGlobals.h"
 
 #include <QLineEdit>
 #include <QProxyStyle>
@@ -87,11 +87,11 @@ void frmPass::Form_Load() {
     if (Form1* main = app().forms.get<Form1>()) main->setVisible(false);
     intTries = 0;
     if (app().g.blnNewPassword) {
-        SkinLabel1->setCaption(QStringLiteral("Because this is the first time you have used ") + app().g.strProgramName +
-                               QStringLiteral(", you will need to create a master password.  This password will be "
-                                              "required to open the program from now on, and can not be reset.") +
-                               QStringLiteral("\r\n\r\n") +
-                               QStringLiteral("Please enter a password that you will not forget."));
+        SkinLabel1->setCaption(
+            QStringLiteral("Because this is the first time you have used ") + app().g.strProgramName +
+            QStringLiteral(", you will need to create a master password.  This password will be "
+                           "required to open the program from now on, and can not be reset.") +
+            QStringLiteral("\r\n\r\n") + QStringLiteral("Please enter a password that you will not forget."));
         Twips::setHeight(SkinLabel1, 1500);
         Twips::setTop(txtPass, 1700);
         Twips::setTop(txtPass2, 1700 + Twips::height(txtPass) + 60);
@@ -195,9 +195,9 @@ void frmPass::checkPassword() {
         LoadData(app());
         return;
     }
-    const MsgResult answer = app().msgBox(this, QStringLiteral("Sorry, the password you entered was not correct."),
-                                          QStringLiteral("Incorrect Password"), MsgButtons::RetryCancel,
-                                          MsgResult::Retry);
+    const MsgResult answer =
+        app().msgBox(this, QStringLiteral("Sorry, the password you entered was not correct."),
+                     QStringLiteral("Incorrect Password"), MsgButtons::RetryCancel, MsgResult::Retry);
     if (answer == MsgResult::Retry) {
         ++intTries;
         if (intTries == 3) {

@@ -1,8 +1,8 @@
+#include "app/LoadIdentity.h"
+#include "forms/ClickLabel.h"
 #include "support/Layout.h"
 #include "support/Unlocked.h"
-#include "app/LoadIdentity.h"
 #include "ui/about/frmAbout.h"
-#include "forms/ClickLabel.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,14 +1,14 @@
 // The browser window as its own process runs it: the window, and the session
 // that answers the program over the control channel (a recording stand-in here).
+#include "forms/PictureButton.h"
+#include "forms/StatusBar.h"
+#include "forms/Twips.h"
 #include "platform/BrowserProtocol.h"
 #include "platform/ParentChannel.h"
 #include "skin/SkinLabel.h"
 #include "support/TestApp.h"
 #include "ui/browser/WebsiteSession.h"
 #include "ui/browser/frmWebsite.h"
-#include "forms/StatusBar.h"
-#include "forms/PictureButton.h"
-#include "forms/Twips.h"
 
 #include <QFile>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
+#include "VaultEntries.h"
 #include "support/Layout.h"
 #include "support/Unlocked.h"
-#include "VaultEntries.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -128,9 +128,18 @@ private slots:
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("field");
         // Which text the vault cannot hold is the codec's to say; the editor refuses it in every field.
-        QTest::newRow("separator") << "u" << "a|||b" << "" << "password";
-        QTest::newRow("not in the code page") << "u" << "p" << "\u65e5\u672c" << "location";
-        QTest::newRow("code 141") << "u\u008d" << "p" << "" << "username";
+        QTest::newRow("separator") << "u"
+                                   << "a|||b"
+                                   << ""
+                                   << "password";
+        QTest::newRow("not in the code page") << "u"
+                                              << "p"
+                                              << "\u65e5\u672c"
+                                              << "location";
+        QTest::newRow("code 141") << "u\u008d"
+                                  << "p"
+                                  << ""
+                                  << "username";
     }
     void refusesWhatTheVaultCannotHold() {
         QFETCH(QString, user);
@@ -162,7 +171,7 @@ private slots:
 
     void editStaysOnItsRowThroughASort() {
         Unlocked u({{"c", "1", ""}, {"a", "2", ""}, {"b", "3", ""}});
-        frmAdd* e = openEdit(u, 1);  // "c"
+        frmAdd* e = openEdit(u, 1);      // "c"
         u.main->lstPass_ColumnClick(1);  // descending: c b a
         u.main->lstPass_ColumnClick(1);  // ascending: a b c
         QCOMPARE(u.usernames(), (QStringList{"a", "b", "c"}));

@@ -137,19 +137,32 @@ private slots:
     void onlyWebAndMailLinksGoToTheDesktop_data() {
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("opened");  // empty: nothing
-        QTest::newRow("https") << "https://example.test/page" << "https://example.test/page";
-        QTest::newRow("http with a bookmark") << "http://example.test/p#s2" << "http://example.test/p#s2";
-        QTest::newRow("scheme in capitals") << "HTTPS://Example.test/" << "https://example.test/";
-        QTest::newRow("mailto") << "mailto:help@example.test" << "mailto:help@example.test";
-        QTest::newRow("http without a host") << "http:page.html" << "";
-        QTest::newRow("mailto without an address") << "mailto:" << "";
-        QTest::newRow("file") << "file:///etc/passwd" << "";
-        QTest::newRow("javascript") << "javascript:alert(1)" << "";
-        QTest::newRow("relative path") << "other/page.html" << "";
-        QTest::newRow("parent folder") << "../data.enc" << "";
-        QTest::newRow("another program's scheme") << "tressik-vault:open" << "";
-        QTest::newRow("ftp") << "ftp://example.test/file" << "";
-        QTest::newRow("unknown bookmark") << "#nowhere" << "";
+        QTest::newRow("https") << "https://example.test/page"
+                               << "https://example.test/page";
+        QTest::newRow("http with a bookmark") << "http://example.test/p#s2"
+                                              << "http://example.test/p#s2";
+        QTest::newRow("scheme in capitals") << "HTTPS://Example.test/"
+                                            << "https://example.test/";
+        QTest::newRow("mailto") << "mailto:help@example.test"
+                                << "mailto:help@example.test";
+        QTest::newRow("http without a host") << "http:page.html"
+                                             << "";
+        QTest::newRow("mailto without an address") << "mailto:"
+                                                   << "";
+        QTest::newRow("file") << "file:///etc/passwd"
+                              << "";
+        QTest::newRow("javascript") << "javascript:alert(1)"
+                                    << "";
+        QTest::newRow("relative path") << "other/page.html"
+                                       << "";
+        QTest::newRow("parent folder") << "../data.enc"
+                                       << "";
+        QTest::newRow("another program's scheme") << "tressik-vault:open"
+                                                  << "";
+        QTest::newRow("ftp") << "ftp://example.test/file"
+                             << "";
+        QTest::newRow("unknown bookmark") << "#nowhere"
+                                          << "";
     }
     void onlyWebAndMailLinksGoToTheDesktop() {
         QFETCH(QString, link);

@@ -1,11 +1,11 @@
-#include "support/Layout.h"
-#include "support/TestApp.h"
-#include "listview/ListItems.h"
-#include "listview/ListView.h"
-#include "ui/main/Form1.h"
 #include "forms/PictureButton.h"
 #include "forms/StatusBar.h"
 #include "forms/Twips.h"
+#include "listview/ListItems.h"
+#include "listview/ListView.h"
+#include "support/Layout.h"
+#include "support/TestApp.h"
+#include "ui/main/Form1.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -37,8 +37,10 @@ private slots:
         QTest::addColumn<bool>("known");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("website");
-        QTest::newRow("known") << true << "Tressik by Acme" << "Visit www.acme.test";
-        QTest::newRow("empty") << false << " by " << "Visit ";
+        QTest::newRow("known") << true << "Tressik by Acme"
+                               << "Visit www.acme.test";
+        QTest::newRow("empty") << false << " by "
+                               << "Visit ";
     }
     void identityInTheCaptions() {
         QFETCH(bool, known);
@@ -57,11 +59,11 @@ private slots:
         Form1* f = load(t);
         QVERIFY(inARow({f->cmdAdd[0], f->cmdDelete, f->cmdEdit, f->cmdGoto, f->cmdWebsite[0]}));
         QVERIFY(inARow({f->cmdCopy[0], f->cmdCopy[1], f->cmdCopy[2]}));
-        const QStringList buttons = {f->cmdAdd[0]->text(), f->cmdDelete->text(), f->cmdEdit->text(),
-                                     f->cmdGoto->text(), f->cmdCopy[0]->text(), f->cmdCopy[1]->text(),
+        const QStringList buttons = {f->cmdAdd[0]->text(), f->cmdDelete->text(),  f->cmdEdit->text(),
+                                     f->cmdGoto->text(),   f->cmdCopy[0]->text(), f->cmdCopy[1]->text(),
                                      f->cmdCopy[2]->text()};
-        QCOMPARE(buttons, (QStringList{"Add", "Delete", "Edit", "Go To", "Copy Username", "Copy Password",
-                                       "Copy Used At"}));
+        QCOMPARE(buttons,
+                 (QStringList{"Add", "Delete", "Edit", "Go To", "Copy Username", "Copy Password", "Copy Used At"}));
         QVERIFY(below(f->cmdCopy[0], f->cmdAdd[0]));
         QVERIFY(below(f->lstPass, f->cmdCopy[0]));
         QVERIFY(below(f->StatusBar1, f->lstPass));
@@ -87,7 +89,7 @@ private slots:
     void tabOrder() {
         TestApp t;
         Form1* f = load(t);
-        QWidget* expected[] = {f->cmdAdd[0], f->cmdEdit, f->cmdDelete, f->cmdWebsite[0], f->lstPass,
+        QWidget* expected[] = {f->cmdAdd[0],  f->cmdEdit, f->cmdDelete,  f->cmdWebsite[0], f->lstPass,
                                f->cmdCopy[0], f->cmdGoto, f->cmdCopy[1], f->cmdCopy[2]};
         // The next control that Tab reaches, skipping the inner parts of composite controls.
         auto next = [&](QWidget* w) {
