@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libgl-dev
   libbenchmark-dev
   libxcb1-dev xvfb xauth xdotool xclip x11-utils wmctrl openbox imagemagick fonts-dejavu-core xxd
-  cppcheck clang-tidy
+  cppcheck clang-tidy clang-format
 )
 
 missing=()

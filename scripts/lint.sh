@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Static checks over src/: cppcheck and clang-tidy, each failing on any finding.
+# Static checks: the formatting of every C++ file, then cppcheck and clang-tidy
+# over src/, each failing on any finding.
 # Needs the release preset's compile_commands.json (scripts/test.sh release makes it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 [ -f build/release/compile_commands.json ] || { cmake --preset release >/dev/null; }
+
+echo "--- clang-format"
+# Every C++ file of the tree in the style .clang-format describes.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror ||
+  { echo "files above are not formatted: run clang-format -i on them" >&2; exit 1; }
 
 echo "--- cppcheck"
 cppcheck --enable=warning,performance,portability,style --library=qt --std=c++20 --inline-suppr \
