@@ -159,208 +159,167 @@ private slots:
     // The words of every message box, checked here once; the other tests check
     // what matters to them (that a box came, a distinctive part, the file).
     void messages_data() {
+        // clang-format off
         QTest::addColumn<Message>("message");
         using Op = DurableFile::Op;
         const QDateTime since(QDate(2026, 11, 30), QTime(18, 5, 7));
         QTest::newRow("another copy here") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk*) {
-                    QLockFile live(t.vaultPath() + ".lock");
-                    QVERIFY(live.tryLock(0));
-                    t.app->forms.load<Form1>();
-                },
-            .text =
-                "Tressik is already running.\n\nOnly one copy of the program can use the vault file {vault} at a "
-                "time.",
-            .icon = MsgIcon::Information,
-            .ends = true};
+            .provoke = [](TestApp& t, TinyDisk*) {
+                QLockFile live(t.vaultPath() + ".lock");
+                QVERIFY(live.tryLock(0));
+                t.app->forms.load<Form1>();
+            },
+            .text = "Tressik is already running.\n\nOnly one copy of the program can use the vault file {vault} at a "
+                    "time.",
+            .icon = MsgIcon::Information, .ends = true};
         QTest::newRow("a copy on another computer") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk*) {
-                    startWithLock(t, "999999\nTressik\nlaptop-at-home\n",
-                                  QDateTime(QDate(2026, 11, 30), QTime(18, 5, 7)));
-                },
+            .provoke = [](TestApp& t, TinyDisk*) {
+                startWithLock(t, "999999\nTressik\nlaptop-at-home\n", QDateTime(QDate(2026, 11, 30), QTime(18, 5, 7)));
+            },
             .text = "The vault file {vault} is in use by Tressik on the computer \"laptop-at-home\" since " +
                     since.toString(Qt::ISODate) +
                     ".\n\nIf Tressik is no longer running there (the folder was moved, or that computer stopped "
                     "without closing it), you can open the vault here.  If it is still running there, changes made "
                     "in both places will overwrite each other.\n\nOpen the vault anyway?",
-            .icon = MsgIcon::Warning,
-            .buttons = MsgButtons::YesNo,
-            .defaultButton = MsgResult::No,
-            .ends = true};
+            .icon = MsgIcon::Warning, .buttons = MsgButtons::YesNo, .defaultButton = MsgResult::No, .ends = true};
         QTest::newRow("a lock that names no program") << Message{
             .provoke = [](TestApp& t, TinyDisk*) { startWithLock(t, "", {}); },
-            .text =
-                "Tressik cannot lock its vault file {vault}, so it cannot keep a second running copy from saving "
-                "at the same time.  Tressik will close; the vault file was not changed.\n\nCannot create "
-                "\"{vault}.lock\": something is in its place that names no running program; if no other copy "
-                "of Tressik is running, delete it",
-            .icon = MsgIcon::Critical,
-            .ends = true};
+            .text = "Tressik cannot lock its vault file {vault}, so it cannot keep a second running copy from saving "
+                    "at the same time.  Tressik will close; the vault file was not changed.\n\nCannot create "
+                    "\"{vault}.lock\": something is in its place that names no running program; if no other copy "
+                    "of Tressik is running, delete it",
+            .icon = MsgIcon::Critical, .ends = true};
         QTest::newRow("a device as the vault") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk*) {
-                    QVERIFY(QFile::link("/dev/zero", t.vaultPath()));
-                    t.app->forms.load<Form1>();
-                },
-            .text =
-                "Tressik cannot read its vault file.\n\nCannot read \"{vault}\": it is a named pipe, a socket or "
-                "a device, not a plain file",
-            .icon = MsgIcon::Critical,
-            .ends = true};
+            .provoke = [](TestApp& t, TinyDisk*) {
+                QVERIFY(QFile::link("/dev/zero", t.vaultPath()));
+                t.app->forms.load<Form1>();
+            },
+            .text = "Tressik cannot read its vault file.\n\nCannot read \"{vault}\": it is a named pipe, a socket or "
+                    "a device, not a plain file",
+            .icon = MsgIcon::Critical, .ends = true};
         QTest::newRow("a folder as the vault") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk*) {
-                    QVERIFY(QDir(t.dir()).mkdir("data.enc"));
-                    t.app->forms.load<Form1>();
-                },
-            .text =
-                "Tressik cannot create its vault file.\n\nCannot create \"{vault}\": a folder of that name is in "
-                "the way",
-            .icon = MsgIcon::Critical,
-            .ends = true};
+            .provoke = [](TestApp& t, TinyDisk*) {
+                QVERIFY(QDir(t.dir()).mkdir("data.enc"));
+                t.app->forms.load<Form1>();
+            },
+            .text = "Tressik cannot create its vault file.\n\nCannot create \"{vault}\": a folder of that name is in "
+                    "the way",
+            .icon = MsgIcon::Critical, .ends = true};
         QTest::newRow("a read-only folder") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk* disk) {
-                    t.writeVault(vaultOf("pw"));
-                    QVERIFY(disk->remountReadOnly());
-                    t.app->forms.load<Form1>();
-                },
-            .text =
-                "Tressik cannot write to its folder {folder}.\n\nYou can open the vault and copy from it, but this "
-                "copy of the program saves no changes.  Make the folder writable and start Tressik again to make "
-                "changes.",
-            .icon = MsgIcon::Warning,
-            .onDisk = true};
+            .provoke = [](TestApp& t, TinyDisk* disk) {
+                t.writeVault(vaultOf("pw"));
+                QVERIFY(disk->remountReadOnly());
+                t.app->forms.load<Form1>();
+            },
+            .text = "Tressik cannot write to its folder {folder}.\n\nYou can open the vault and copy from it, but this "
+                    "copy of the program saves no changes.  Make the folder writable and start Tressik again to make "
+                    "changes.",
+            .icon = MsgIcon::Warning, .onDisk = true};
         QTest::newRow("a read-only folder without a vault") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk* disk) {
-                    QVERIFY(disk->remountReadOnly());
-                    t.app->forms.load<Form1>();
-                },
+            .provoke = [](TestApp& t, TinyDisk* disk) {
+                QVERIFY(disk->remountReadOnly());
+                t.app->forms.load<Form1>();
+            },
             .text = "Tressik cannot create its vault file.\n\nCannot write \"{vault}\": Read-only file system",
-            .icon = MsgIcon::Critical,
-            .ends = true,
-            .onDisk = true};
+            .icon = MsgIcon::Critical, .ends = true, .onDisk = true};
 
-        QTest::newRow("a new password too short")
-            << Message{.provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abc", "abc"); },
-                       .text = "You must enter a password that is at least 4 characters long"};
-        QTest::newRow("new passwords that differ")
-            << Message{.provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abcd", "abcD"); },
-                       .text = "Your passwords did not match.  Please try again."};
+        QTest::newRow("a new password too short") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abc", "abc"); },
+            .text = "You must enter a password that is at least 4 characters long"};
+        QTest::newRow("new passwords that differ") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abcd", "abcD"); },
+            .text = "Your passwords did not match.  Please try again."};
         QTest::newRow("a new password the vault cannot store") << Message{
             .provoke = [](TestApp& t, TinyDisk*) { newPassword(t, "abc\u4e2d", "abc\u4e2d"); },
-            .text =
-                "The password contains the character \"\u4e2d\" (U+4E2D), which the vault file cannot store.  "
-                "Please use only characters of the Western European (Windows-1252) set."};
-        QTest::newRow("a wrong password") << Message{.provoke = [](TestApp& t, TinyDisk*) { wrongPasswords(t, 1); },
-                                                     .text = "Sorry, the password you entered was not correct.",
-                                                     .buttons = MsgButtons::RetryCancel,
-                                                     .defaultButton = MsgResult::Retry,
-                                                     .caption = "Incorrect Password"};
-        QTest::newRow("the third wrong password")
-            << Message{.provoke = [](TestApp& t, TinyDisk*) { wrongPasswords(t, 3); },
-                       .text = "Only 3 tries allowed.  Click Ok to close.",
-                       .ends = true};
+            .text = "The password contains the character \"\u4e2d\" (U+4E2D), which the vault file cannot store.  "
+                    "Please use only characters of the Western European (Windows-1252) set."};
+        QTest::newRow("a wrong password") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { wrongPasswords(t, 1); },
+            .text = "Sorry, the password you entered was not correct.",
+            .buttons = MsgButtons::RetryCancel, .defaultButton = MsgResult::Retry, .caption = "Incorrect Password"};
+        QTest::newRow("the third wrong password") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { wrongPasswords(t, 3); },
+            .text = "Only 3 tries allowed.  Click Ok to close.", .ends = true};
 
         QTest::newRow("a new password that reads back otherwise") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk*) {
-                    t.writeVault("\r\n");
-                    GarbledReadBack garbled(t.vaultPath());
-                    unlock(t, "abcd");
-                },
-            .text =
-                "The vault file was replaced, but what is now on disk differs from the new master password that "
-                "was meant to be saved.\n\n" +
-                kCannotVerify +
-                "\n\nThe vault stays open; your next change saves the master password and the list again.",
+            .provoke = [](TestApp& t, TinyDisk*) {
+                t.writeVault("\r\n");
+                GarbledReadBack garbled(t.vaultPath());
+                unlock(t, "abcd");
+            },
+            .text = "The vault file was replaced, but what is now on disk differs from the new master password that "
+                    "was meant to be saved.\n\n" + kCannotVerify +
+                    "\n\nThe vault stays open; your next change saves the master password and the list again.",
             .icon = MsgIcon::Warning};
         QTest::newRow("entries without a master password") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk*) {
-                    t.writeVault("\r\n" + VaultCodec::ScrambleText("u|||p|||l") + "\r\n");
-                    unlock(t, "abcd");
-                },
-            .text =
-                "The vault file held entries but no master password.  It has been kept as {vault}.bak before the "
-                "new vault replaced it.",
+            .provoke = [](TestApp& t, TinyDisk*) {
+                t.writeVault("\r\n" + VaultCodec::ScrambleText("u|||p|||l") + "\r\n");
+                unlock(t, "abcd");
+            },
+            .text = "The vault file held entries but no master password.  It has been kept as {vault}.bak before the "
+                    "new vault replaced it.",
             .icon = MsgIcon::Information};
-        QTest::newRow("a save that fails")
-            << Message{.provoke = [](TestApp& t, TinyDisk*) { saveWith<FailingDisk>(t, Op::Write, EIO); },
-                       .text = kCannotSave + "Cannot write \"{vault}\": Input/output error" + kLeftAsItWas,
-                       .icon = MsgIcon::Warning};
+        QTest::newRow("a save that fails") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { saveWith<FailingDisk>(t, Op::Write, EIO); },
+            .text = kCannotSave + "Cannot write \"{vault}\": Input/output error" + kLeftAsItWas,
+            .icon = MsgIcon::Warning};
         QTest::newRow("a save that is not confirmed") << Message{
             .provoke = [](TestApp& t, TinyDisk*) { saveWith<FailingDisk>(t, Op::FolderSync, EIO); },
             .text = kReplacedUnconfirmed +
                     "Cannot verify \"{vault}\": the system could not confirm that it reached the disk: Input/output "
-                    "error" +
-                    kNextChange,
+                    "error" + kNextChange,
             .icon = MsgIcon::Warning};
         QTest::newRow("a save that reads back otherwise") << Message{
             .provoke = [](TestApp& t, TinyDisk*) { saveWith<GarbledReadBack>(t, t.vaultPath()); },
-            .text =
-                "The vault file was replaced, but what is now on disk differs from what was meant to be saved."
-                "\n\n" +
-                kCannotVerify + kNextChange,
+            .text = "The vault file was replaced, but what is now on disk differs from what was meant to be saved."
+                    "\n\n" + kCannotVerify + kNextChange,
             .icon = MsgIcon::Warning};
         QTest::newRow("a save in a copy started read-only") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk* disk) {
-                    t.writeVault(vaultOf("pw"));
-                    QVERIFY(disk->remountReadOnly());
-                    unlock(t, "pw");
-                    QVERIFY(disk->remountReadWrite());
-                    SaveData(*t.app);
-                },
+            .provoke = [](TestApp& t, TinyDisk* disk) {
+                t.writeVault(vaultOf("pw"));
+                QVERIFY(disk->remountReadOnly());
+                unlock(t, "pw");
+                QVERIFY(disk->remountReadWrite());
+                SaveData(*t.app);
+            },
             .text = kCannotSave +
                     "This copy of Tressik started while its folder could not be written to, so it runs without the "
                     "lock that keeps a second copy from saving at the same time, and it saves nothing.  Start "
-                    "Tressik again once the folder is writable." +
-                    kLeftAsItWas,
-            .icon = MsgIcon::Warning,
-            .onDisk = true};
+                    "Tressik again once the folder is writable." + kLeftAsItWas,
+            .icon = MsgIcon::Warning, .onDisk = true};
 
-        QTest::newRow("an entry without a username")
-            << Message{.provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "", ""); },
-                       .text = "You must enter a username",
-                       .caption = "Error"};
-        QTest::newRow("an entry without a password")
-            << Message{.provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "u", ""); },
-                       .text = "You must enter a password",
-                       .caption = "Error"};
+        QTest::newRow("an entry without a username") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "", ""); },
+            .text = "You must enter a username", .caption = "Error"};
+        QTest::newRow("an entry without a password") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "u", ""); },
+            .text = "You must enter a password", .caption = "Error"};
         QTest::newRow("an entry the vault cannot hold") << Message{
             .provoke = [](TestApp& t, TinyDisk*) { saveEntry(t, "u", "a|||b"); },
-            .text =
-                "The password cannot be stored as typed: the vault file separates the fields with \"|||\", and "
-                "this text would not be read back the same.  Please avoid \"|||\" inside a field and a \"|\" "
-                "where two fields meet.",
+            .text = "The password cannot be stored as typed: the vault file separates the fields with \"|||\", and "
+                    "this text would not be read back the same.  Please avoid \"|||\" inside a field and a \"|\" "
+                    "where two fields meet.",
             .caption = "Error"};
         QTest::newRow("an edit of a deleted entry") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk*) {
-                    Form1* main = unlocked(t);
-                    main->lstPass->items().setSelected(1, true);
-                    main->cmdEdit_Click();
-                    main->lstPass->items().remove(1);
-                    t.app->forms.get<frmAdd>()->cmdAdd_Click(0);
-                },
+            .provoke = [](TestApp& t, TinyDisk*) {
+                Form1* main = unlocked(t);
+                main->lstPass->items().setSelected(1, true);
+                main->cmdEdit_Click();
+                main->lstPass->items().remove(1);
+                t.app->forms.get<frmAdd>()->cmdAdd_Click(0);
+            },
             .text = "The entry you were editing is no longer in the list.  Your changes are saved as a new entry.",
             .caption = "Error"};
         QTest::newRow("deleting an entry") << Message{
-            .provoke =
-                [](TestApp& t, TinyDisk*) {
-                    Form1* main = unlocked(t);
-                    main->lstPass->items().setSelected(1, true);
-                    main->cmdDelete_Click();
-                },
-            .text =
-                "Are you sure you want to delete the following information?\r\n\r\nUsername: u\r\nPassword: p\r\n"
-                "Used At: l",
-            .buttons = MsgButtons::OkCancel,
-            .caption = "Confirm Delete"};
+            .provoke = [](TestApp& t, TinyDisk*) {
+                Form1* main = unlocked(t);
+                main->lstPass->items().setSelected(1, true);
+                main->cmdDelete_Click();
+            },
+            .text = "Are you sure you want to delete the following information?\r\n\r\nUsername: u\r\nPassword: p\r\n"
+                    "Used At: l",
+            .buttons = MsgButtons::OkCancel, .caption = "Confirm Delete"};
+        // clang-format on
     }
     void messages() {
         QFETCH(Message, message);
@@ -391,6 +350,7 @@ private slots:
     // whenever the save is not certain, nothing is left beside the vault, and
     // the next save writes the whole list.
     void everyFailingOperationOfASaveIsTold_data() {
+        // clang-format off
         QTest::addColumn<int>("n");
         QTest::addColumn<int>("error");
         QTest::addColumn<bool>("garbled");
@@ -415,6 +375,7 @@ private slots:
             if (ops[i] == DurableFile::Op::Rename) outcome = "replaced";
         }
         QTest::newRow("read back otherwise") << 0 << 0 << true << "replaced";
+        // clang-format on
     }
     void everyFailingOperationOfASaveIsTold() {
         QFETCH(int, n);

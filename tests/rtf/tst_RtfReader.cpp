@@ -223,11 +223,13 @@ private slots:
     // ---- documents written by real word processors ----
 
     void producerTextIsComplete_data() {
+        // clang-format off
         QTest::addColumn<QString>("rtfPath");
         QTest::addColumn<QString>("textPath");
         QTest::newRow("pandoc") << fixturePath("pandoc-sample.rtf") << fixturePath("pandoc-sample.txt");
         QTest::newRow("libreoffice") << fixturePath("writer-sample.rtf") << fixturePath("writer-sample.txt");
         QTest::newRow("help") << resourcePath("Help.rtf") << resourcePath("help/Help.txt");
+        // clang-format on
     }
 
     // Every word of the producer's own plain text, in order, and no others
@@ -253,24 +255,28 @@ private slots:
     // ---- characters ----
 
     void decodesText_data() {
+        // clang-format off
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<QString>("text");
         QTest::newRow("cp1252 by default") << QByteArray("{\\rtf1 caf\\'e9 \\'80 \\'9a\\'ff}") << "café € šÿ";
         QTest::newRow("cp1252 raw bytes") << QByteArray("{\\rtf1\\ansi caf\xe9 \x80}") << "café €";
         QTest::newRow("hex digits in capitals") << QByteArray("{\\rtf1 \\'C4\\'d6}") << "ÄÖ";
-        QTest::newRow("cp1251 document") << QByteArray("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2}")
-                                         << "Привет";
-        QTest::newRow("cp1251 font") << QByteArray(
-                                            "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fcharset0 Arial;}"
-                                            "{\\f1\\fcharset204 Arial Cyr;}}{\\f1 \\'c4\\'e0} \\'e9}")
+        QTest::newRow("cp1251 document")
+            << QByteArray("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2}")
+            << "Привет";
+        QTest::newRow("cp1251 font") << QByteArray("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fcharset0 Arial;}"
+                                                   "{\\f1\\fcharset204 Arial Cyr;}}{\\f1 \\'c4\\'e0} \\'e9}")
                                      << "Да é";
-        QTest::newRow("cp1250 font") << QByteArray("{\\rtf1{\\fonttbl{\\f2\\fcharset238 CE;}}\\f2 \\'8a\\'e8\\'9e}")
-                                     << "Ščž";
+        QTest::newRow("cp1250 font")
+            << QByteArray("{\\rtf1{\\fonttbl{\\f2\\fcharset238 CE;}}\\f2 \\'8a\\'e8\\'9e}")
+            << "Ščž";
         QTest::newRow("double-byte code page")
-            << QByteArray("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2}") << "あい";
+            << QByteArray("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2}")
+            << "あい";
         QTest::newRow("mac roman") << QByteArray("{\\rtf1\\mac \\'8e}") << "é";
         QTest::newRow("symbol font bullet")
-            << QByteArray("{\\rtf1{\\fonttbl{\\f1\\fcharset2 Symbol;}}{\\f1 \\'b7}x}") << "•x";
+            << QByteArray("{\\rtf1{\\fonttbl{\\f1\\fcharset2 Symbol;}}{\\f1 \\'b7}x}")
+            << "•x";
         QTest::newRow("unicode, uc1") << QByteArray("{\\rtf1 \\u937?x}") << "Ωx";
         QTest::newRow("unicode, uc0") << QByteArray("{\\rtf1\\uc0 \\u937 x}") << "Ωx";
         QTest::newRow("unicode, uc2") << QByteArray("{\\rtf1\\uc2 \\u8800??a}") << "≠a";
@@ -283,11 +289,12 @@ private slots:
         QTest::newRow("lone surrogate") << QByteArray("{\\rtf1 \\u-10179?x}") << "\uFFFDx";
         QTest::newRow("unicode out of range") << QByteArray("{\\rtf1 \\u99999999999?y}") << "\uFFFDy";
         QTest::newRow("escaped braces, backslash") << QByteArray("{\\rtf1 a\\{b\\}c\\\\d}") << "a{b}c\\d";
-        QTest::newRow("special hyphens and space") << QByteArray("{\\rtf1 a\\~b\\-c\\_d}") << "a\u00A0b\u00ADc\u2011d";
-        QTest::newRow("quotes and dashes") << QByteArray(
-                                                  "{\\rtf1 \\lquote a\\rquote  \\ldblquote b\\rdblquote  "
-                                                  "c\\emdash d\\endash e\\bullet}")
-                                           << "‘a’ “b” c—d–e•";
+        QTest::newRow("special hyphens and space") << QByteArray("{\\rtf1 a\\~b\\-c\\_d}")
+                                                   << "a\u00A0b\u00ADc\u2011d";
+        QTest::newRow("quotes and dashes")
+            << QByteArray("{\\rtf1 \\lquote a\\rquote  \\ldblquote b\\rdblquote  "
+                          "c\\emdash d\\endash e\\bullet}")
+            << "‘a’ “b” c—d–e•";
         QTest::newRow("paragraphs") << QByteArray("{\\rtf1 a\\par b\\par\\par c}") << "a\nb\n\nc";
         QTest::newRow("backslash newline") << QByteArray("{\\rtf1 a\\\nb\\\r\nc}") << "a\nb\nc";
         QTest::newRow("line and tab") << QByteArray("{\\rtf1 a\\line b\\tab c}") << "a\u2028b\tc";
@@ -304,28 +311,28 @@ private slots:
             << QByteArray("{\\rtf1{\\info{\\title T}{\\author A}}{\\header H}{\\headerl L}{\\footerf F}body}")
             << "body";
         QTest::newRow("tables of the header")
-            << QByteArray(
-                   "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
-                   "{\\stylesheet{\\s0 Normal;}}{\\*\\generator Writer;}"
-                   "{\\listoverridetable{\\listoverride\\ls1}}text}")
+            << QByteArray("{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
+                          "{\\stylesheet{\\s0 Normal;}}{\\*\\generator Writer;}"
+                          "{\\listoverridetable{\\listoverride\\ls1}}text}")
             << "text";
         QTest::newRow("binary data") << QByteArray("{\\rtf1 a\\bin3 {}\\b}") << "ab";
         QTest::newRow("binary as fallback") << QByteArray("{\\rtf1 \\u937\\bin2 xyz}") << "Ωz";
         QTest::newRow("hidden text") << QByteArray("{\\rtf1 a{\\v hidden}b\\v c\\v0 d}") << "abd";
         QTest::newRow("upr pair") << QByteArray("{\\rtf1 {\\upr{ansi}{\\*\\ud{uni}}}}") << "uni";
-        QTest::newRow("upr pair, ud without a group") << QByteArray("{\\rtf1 {\\upr{ansi}{\\*\\ud uni}}x}") << "unix";
+        QTest::newRow("upr pair, ud without a group") << QByteArray("{\\rtf1 {\\upr{ansi}{\\*\\ud uni}}x}")
+                                                      << "unix";
         QTest::newRow("bookmark names not shown")
             << QByteArray("{\\rtf1 {\\*\\bkmkstart mark}a{\\*\\bkmkend mark}b}") << "ab";
         QTest::newRow("bookmark before a character of several bytes")
             << QByteArray("{\\rtf1\\ansicpg932 {\\*\\bkmkstart jp}\\'82\\'a0}") << "あ";
         QTest::newRow("list text") << QByteArray("{\\rtf1 {\\listtext \\bullet\\tab}item\\par}") << "•\titem";
-        QTest::newRow("field result") << QByteArray("{\\rtf1 p{\\field{\\*\\fldinst PAGE}{\\fldrslt 7}}}") << "p7";
+        QTest::newRow("field result") << QByteArray("{\\rtf1 p{\\field{\\*\\fldinst PAGE}{\\fldrslt 7}}}")
+                                      << "p7";
         QTest::newRow("footnote") << QByteArray("{\\rtf1 a{\\footnote note}b}") << "ab";
-        QTest::newRow("controls dropped") << QByteArray(
-                                                 "{\\rtf1 a\x01\x7f"
-                                                 "b\\u0?c\\u65532?d}")
+        QTest::newRow("controls dropped") << QByteArray("{\\rtf1 a\x01\x7f" "b\\u0?c\\u65532?d}")
                                           << "abc\uFFFDd";
         QTest::newRow("text after the end") << QByteArray("{\\rtf1 a} b") << "a b";
+        // clang-format on
     }
 
     void decodesText() {
@@ -339,6 +346,7 @@ private slots:
     // Only "{\rtf" starts rich text, after a byte order mark or white space
     // at most; anything else is shown as it is, in the default code page.
     void recognisesRtf_data() {
+        // clang-format off
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<bool>("rtf");
         QTest::addColumn<QString>("text");
@@ -369,13 +377,13 @@ private slots:
     // ---- formatting ----
 
     void formatting_data() {
+        // clang-format off
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("property");
         QTest::addColumn<QVariant>("expected");
-        const QByteArray h =
-            "{\\rtf1\\deff0{\\fonttbl{\\f0 Times;}{\\f1\\fswiss Arial;}}"
-            "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green128\\blue0;}";
+        const QByteArray h = "{\\rtf1\\deff0{\\fonttbl{\\f0 Times;}{\\f1\\fswiss Arial;}}"
+                             "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green128\\blue0;}";
         const QVariant single = int(QTextCharFormat::SingleUnderline);
         const QVariant none = int(QTextCharFormat::NoUnderline);
         const QVariant green = QColor(0, 128, 0);
@@ -385,125 +393,74 @@ private slots:
         const QByteArray pandoc = readFile(fixturePath("pandoc-sample.rtf"));
         const QByteArray writer = readFile(fixturePath("writer-sample.rtf"));
         const QByteArray help = readFile(resourcePath("Help.rtf"));
-        QTest::newRow("pandoc heading size") << pandoc << "Travel"
-                                             << "pointSize" << QVariant(18.0);
-        QTest::newRow("pandoc heading bold") << pandoc << "Travel"
-                                             << "bold" << QVariant(true);
-        QTest::newRow("pandoc subheading") << pandoc << "Prices"
-                                           << "pointSize" << QVariant(16.0);
-        QTest::newRow("pandoc body size") << pandoc << "This"
-                                          << "pointSize" << QVariant(12.0);
-        QTest::newRow("pandoc body not bold") << pandoc << "This"
-                                              << "bold" << QVariant(false);
-        QTest::newRow("pandoc bold") << pandoc << "bold"
-                                     << "bold" << QVariant(true);
-        QTest::newRow("pandoc bold ends") << pandoc << "italic"
-                                          << "bold" << QVariant(false);
-        QTest::newRow("pandoc italic") << pandoc << "italic"
-                                       << "italic" << QVariant(true);
-        QTest::newRow("pandoc underline") << pandoc << "underlined"
-                                          << "underline" << single;
-        QTest::newRow("pandoc no underline") << pandoc << "This"
-                                             << "underline" << none;
-        QTest::newRow("pandoc strike") << pandoc << "struck"
-                                       << "strike" << QVariant(true);
-        QTest::newRow("pandoc no strike") << pandoc << "in"
-                                          << "strike" << QVariant(false);
-        QTest::newRow("pandoc font") << pandoc << "This"
-                                     << "family" << QVariant("Helvetica");
-        QTest::newRow("pandoc second font") << pandoc << "monospace"
-                                            << "family" << QVariant("Courier");
-        QTest::newRow("pandoc quote indent") << pandoc << "indented"
-                                             << "leftMargin" << QVariant(48.0);
-        QTest::newRow("pandoc body indent") << pandoc << "This"
-                                            << "leftMargin" << QVariant(0.0);
-        QTest::newRow("pandoc space after") << pandoc << "This"
-                                            << "bottomMargin" << QVariant(12.0);
-        QTest::newRow("pandoc bullet indent") << pandoc << "third"
-                                              << "leftMargin" << QVariant(24.0);
-        QTest::newRow("pandoc bullet hang") << pandoc << "third"
-                                            << "textIndent" << QVariant(-24.0);
-        QTest::newRow("pandoc link") << pandoc << "example"
-                                     << "href" << QVariant("https://example.org/travel");
-        QTest::newRow("pandoc link colour") << pandoc << "example"
-                                            << "foreground" << blue;
-        QTest::newRow("pandoc link underline") << pandoc << "site"
-                                               << "underline" << single;
-        QTest::newRow("pandoc not a link") << pandoc << "Read"
-                                           << "href" << QVariant(QString());
+        QTest::newRow("pandoc heading size") << pandoc << "Travel" << "pointSize" << QVariant(18.0);
+        QTest::newRow("pandoc heading bold") << pandoc << "Travel" << "bold" << QVariant(true);
+        QTest::newRow("pandoc subheading") << pandoc << "Prices" << "pointSize" << QVariant(16.0);
+        QTest::newRow("pandoc body size") << pandoc << "This" << "pointSize" << QVariant(12.0);
+        QTest::newRow("pandoc body not bold") << pandoc << "This" << "bold" << QVariant(false);
+        QTest::newRow("pandoc bold") << pandoc << "bold" << "bold" << QVariant(true);
+        QTest::newRow("pandoc bold ends") << pandoc << "italic" << "bold" << QVariant(false);
+        QTest::newRow("pandoc italic") << pandoc << "italic" << "italic" << QVariant(true);
+        QTest::newRow("pandoc underline") << pandoc << "underlined" << "underline" << single;
+        QTest::newRow("pandoc no underline") << pandoc << "This" << "underline" << none;
+        QTest::newRow("pandoc strike") << pandoc << "struck" << "strike" << QVariant(true);
+        QTest::newRow("pandoc no strike") << pandoc << "in" << "strike" << QVariant(false);
+        QTest::newRow("pandoc font") << pandoc << "This" << "family" << QVariant("Helvetica");
+        QTest::newRow("pandoc second font") << pandoc << "monospace" << "family" << QVariant("Courier");
+        QTest::newRow("pandoc quote indent") << pandoc << "indented" << "leftMargin" << QVariant(48.0);
+        QTest::newRow("pandoc body indent") << pandoc << "This" << "leftMargin" << QVariant(0.0);
+        QTest::newRow("pandoc space after") << pandoc << "This" << "bottomMargin" << QVariant(12.0);
+        QTest::newRow("pandoc bullet indent") << pandoc << "third" << "leftMargin" << QVariant(24.0);
+        QTest::newRow("pandoc bullet hang") << pandoc << "third" << "textIndent" << QVariant(-24.0);
+        QTest::newRow("pandoc link") << pandoc << "example" << "href"
+                                     << QVariant("https://example.org/travel");
+        QTest::newRow("pandoc link colour") << pandoc << "example" << "foreground" << blue;
+        QTest::newRow("pandoc link underline") << pandoc << "site" << "underline" << single;
+        QTest::newRow("pandoc not a link") << pandoc << "Read" << "href" << QVariant(QString());
 
-        QTest::newRow("writer title size") << writer << "Writer"
-                                           << "pointSize" << QVariant(20.0);
-        QTest::newRow("writer title bold") << writer << "Writer"
-                                           << "bold" << QVariant(true);
-        QTest::newRow("writer title centred") << writer << "Writer"
-                                              << "alignment" << QVariant(int(Qt::AlignHCenter));
-        QTest::newRow("writer plain") << writer << "Plain"
-                                      << "bold" << QVariant(false);
-        QTest::newRow("writer plain size") << writer << "Plain"
-                                           << "pointSize" << QVariant(12.0);
-        QTest::newRow("writer plain left") << writer << "Plain"
-                                           << "alignment" << QVariant(int(Qt::AlignLeft));
-        QTest::newRow("writer font") << writer << "Plain"
-                                     << "family" << QVariant("Liberation Serif");
-        QTest::newRow("writer bold") << writer << "bold"
-                                     << "bold" << QVariant(true);
-        QTest::newRow("writer italic") << writer << "italic"
-                                       << "italic" << QVariant(true);
-        QTest::newRow("writer not italic") << writer << "underlined"
-                                           << "italic" << QVariant(false);
-        QTest::newRow("writer underline") << writer << "underlined"
-                                          << "underline" << single;
-        QTest::newRow("writer strike") << writer << "struck"
-                                       << "strike" << QVariant(true);
-        QTest::newRow("writer small") << writer << "tiny"
-                                      << "pointSize" << QVariant(8.0);
-        QTest::newRow("writer large") << writer << "big"
-                                      << "pointSize" << QVariant(16.0);
-        QTest::newRow("writer second font") << writer << "typewriter"
-                                            << "family" << QVariant("DejaVu Sans Mono");
-        QTest::newRow("writer colour") << writer << "red"
-                                       << "foreground" << QVariant(QColor(0xC0, 0, 0));
-        QTest::newRow("writer no colour") << writer << "Plain"
-                                          << "foreground" << QVariant(QColor());
-        QTest::newRow("writer highlight") << writer << "highlighted"
-                                          << "background" << QVariant(QColor(Qt::yellow));
-        QTest::newRow("writer no highlight") << writer << "red"
-                                             << "background" << QVariant(QColor());
-        QTest::newRow("writer right") << writer << "Signed"
-                                      << "alignment" << QVariant(int(Qt::AlignRight));
-        QTest::newRow("writer left indent") << writer << "indented"
-                                            << "leftMargin" << QVariant(96.0);
-        QTest::newRow("writer right indent") << writer << "indented"
-                                             << "rightMargin" << QVariant(48.0);
-        QTest::newRow("writer first line") << writer << "indented"
-                                           << "textIndent" << QVariant(24.0);
-        QTest::newRow("writer space before") << writer << "indented"
-                                             << "topMargin" << QVariant(12.0);
-        QTest::newRow("writer space after") << writer << "indented"
-                                            << "bottomMargin" << QVariant(24.0);
-        QTest::newRow("writer list indent") << writer << "bread"
-                                            << "leftMargin" << QVariant(48.0);
-        QTest::newRow("writer list hang") << writer << "bread"
-                                          << "textIndent" << QVariant(-24.0);
-        QTest::newRow("writer list tab") << writer << "bread"
-                                         << "tabs" << QVariant("24L");
-        QTest::newRow("writer link") << writer << "writer"
-                                     << "href" << QVariant("https://example.org/writer");
-        QTest::newRow("writer link colour") << writer << "writer"
-                                            << "foreground" << blue;
-        QTest::newRow("writer after link") << writer << "more"
-                                           << "href" << QVariant(QString());
-        QTest::newRow("help heading") << help << "Help"
-                                      << "bold" << QVariant(true);
-        QTest::newRow("help heading size") << help << "Help"
-                                           << "pointSize" << QVariant(18.0);
-        QTest::newRow("help link") << help << "Tressik web site"
-                                   << "href" << QVariant("https://tressik.example.org/");
+        QTest::newRow("writer title size") << writer << "Writer" << "pointSize" << QVariant(20.0);
+        QTest::newRow("writer title bold") << writer << "Writer" << "bold" << QVariant(true);
+        QTest::newRow("writer title centred") << writer << "Writer" << "alignment"
+                                              << QVariant(int(Qt::AlignHCenter));
+        QTest::newRow("writer plain") << writer << "Plain" << "bold" << QVariant(false);
+        QTest::newRow("writer plain size") << writer << "Plain" << "pointSize" << QVariant(12.0);
+        QTest::newRow("writer plain left") << writer << "Plain" << "alignment"
+                                           << QVariant(int(Qt::AlignLeft));
+        QTest::newRow("writer font") << writer << "Plain" << "family" << QVariant("Liberation Serif");
+        QTest::newRow("writer bold") << writer << "bold" << "bold" << QVariant(true);
+        QTest::newRow("writer italic") << writer << "italic" << "italic" << QVariant(true);
+        QTest::newRow("writer not italic") << writer << "underlined" << "italic" << QVariant(false);
+        QTest::newRow("writer underline") << writer << "underlined" << "underline" << single;
+        QTest::newRow("writer strike") << writer << "struck" << "strike" << QVariant(true);
+        QTest::newRow("writer small") << writer << "tiny" << "pointSize" << QVariant(8.0);
+        QTest::newRow("writer large") << writer << "big" << "pointSize" << QVariant(16.0);
+        QTest::newRow("writer second font") << writer << "typewriter" << "family"
+                                            << QVariant("DejaVu Sans Mono");
+        QTest::newRow("writer colour") << writer << "red" << "foreground" << QVariant(QColor(0xC0, 0, 0));
+        QTest::newRow("writer no colour") << writer << "Plain" << "foreground" << QVariant(QColor());
+        QTest::newRow("writer highlight") << writer << "highlighted" << "background"
+                                          << QVariant(QColor(Qt::yellow));
+        QTest::newRow("writer no highlight") << writer << "red" << "background" << QVariant(QColor());
+        QTest::newRow("writer right") << writer << "Signed" << "alignment" << QVariant(int(Qt::AlignRight));
+        QTest::newRow("writer left indent") << writer << "indented" << "leftMargin" << QVariant(96.0);
+        QTest::newRow("writer right indent") << writer << "indented" << "rightMargin" << QVariant(48.0);
+        QTest::newRow("writer first line") << writer << "indented" << "textIndent" << QVariant(24.0);
+        QTest::newRow("writer space before") << writer << "indented" << "topMargin" << QVariant(12.0);
+        QTest::newRow("writer space after") << writer << "indented" << "bottomMargin" << QVariant(24.0);
+        QTest::newRow("writer list indent") << writer << "bread" << "leftMargin" << QVariant(48.0);
+        QTest::newRow("writer list hang") << writer << "bread" << "textIndent" << QVariant(-24.0);
+        QTest::newRow("writer list tab") << writer << "bread" << "tabs" << QVariant("24L");
+        QTest::newRow("writer link") << writer << "writer" << "href"
+                                     << QVariant("https://example.org/writer");
+        QTest::newRow("writer link colour") << writer << "writer" << "foreground" << blue;
+        QTest::newRow("writer after link") << writer << "more" << "href" << QVariant(QString());
+        QTest::newRow("help heading") << help << "Help" << "bold" << QVariant(true);
+        QTest::newRow("help heading size") << help << "Help" << "pointSize" << QVariant(18.0);
+        QTest::newRow("help link") << help << "Tressik web site" << "href" << QVariant("https://tressik.example.org/");
         // Written here.
-        QTest::newRow("bold") << h + "\\b one\\b0  two}"
-                              << "one"
-                              << "bold" << QVariant(true);
+        QTest::newRow("bold") << h + "\\b one\\b0  two}" << "one" << "bold" << QVariant(true);
+        // clang-format on
+        // clang-format on
         QTest::newRow("bold off") << h + "\\b one\\b0  two}"
                                   << "two"
                                   << "bold" << QVariant(false);
@@ -707,6 +664,7 @@ private slots:
     // ---- tables ----
 
     void tables_data() {
+        // clang-format off
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("columns");
@@ -714,30 +672,28 @@ private slots:
         QTest::addColumn<QString>("outside");    // the text before and after; null: not checked
         QTest::addColumn<QTextLength>("width");  // of the second column; variable: not checked
         const QTextLength thousand(QTextLength::FixedLength, 1000 / 15.0);
-        QTest::newRow("simple") << QByteArray(
-                                       "{\\rtf1 a\\par\\trowd\\cellx1000\\cellx2000\\intbl x\\cell y\\cell\\row"
-                                       "\\trowd\\cellx1000\\cellx2000\\intbl z\\cell w\\cell\\row\\pard b\\par}")
-                                << 2 << 2 << QStringList{"x", "y", "z", "w"} << "a\nb" << thousand;
+        QTest::newRow("simple")
+            << QByteArray("{\\rtf1 a\\par\\trowd\\cellx1000\\cellx2000\\intbl x\\cell y\\cell\\row"
+                          "\\trowd\\cellx1000\\cellx2000\\intbl z\\cell w\\cell\\row\\pard b\\par}")
+            << 2 << 2 << QStringList{"x", "y", "z", "w"} << "a\nb" << thousand;
         QTest::newRow("paragraphs in a cell")
-            << QByteArray(
-                   "{\\rtf1\\trowd\\cellx1000\\cellx2000{\\pard\\intbl one\\par}"
-                   "{\\pard\\intbl two\\par}\\cell\\pard\\intbl three\\cell\\row\\pard after}")
+            << QByteArray("{\\rtf1\\trowd\\cellx1000\\cellx2000{\\pard\\intbl one\\par}"
+                          "{\\pard\\intbl two\\par}\\cell\\pard\\intbl three\\cell\\row\\pard after}")
             << 1 << 2 << QStringList{"one\ntwo", "three"} << "after" << QTextLength();
         QTest::newRow("empty cells")
-            << QByteArray("{\\rtf1\\trowd\\cellx1\\cellx2\\cellx3\\intbl\\cell m\\cell\\cell\\row\\pard e}") << 1 << 3
-            << QStringList{"", "m", ""} << "e" << QTextLength();
-        QTest::newRow("ragged rows") << QByteArray(
-                                            "{\\rtf1\\intbl a\\cell\\row\\intbl b\\cell c\\cell d\\cell\\row\\pard e}")
-                                     << 2 << 3 << QStringList{"a", "", "", "b", "c", "d"} << "e" << QTextLength();
+            << QByteArray("{\\rtf1\\trowd\\cellx1\\cellx2\\cellx3\\intbl\\cell m\\cell\\cell\\row\\pard e}")
+            << 1 << 3 << QStringList{"", "m", ""} << "e" << QTextLength();
+        QTest::newRow("ragged rows")
+            << QByteArray("{\\rtf1\\intbl a\\cell\\row\\intbl b\\cell c\\cell d\\cell\\row\\pard e}")
+            << 2 << 3 << QStringList{"a", "", "", "b", "c", "d"} << "e" << QTextLength();
         QTest::newRow("nested table flattened")
-            << QByteArray(
-                   "{\\rtf1\\intbl o\\cell\\itap2 n1\\nestcell n2\\nestcell{\\*\\nesttableprops\\trowd"
-                   "\\cellx5\\nestrow}{\\nonesttables fallback}\\itap1\\cell\\row\\pard e}")
+            << QByteArray("{\\rtf1\\intbl o\\cell\\itap2 n1\\nestcell n2\\nestcell{\\*\\nesttableprops\\trowd"
+                          "\\cellx5\\nestrow}{\\nonesttables fallback}\\itap1\\cell\\row\\pard e}")
             << 1 << 2 << QStringList{"o", "n1\tn2\t"} << "e" << QTextLength();
-        QTest::newRow("list text in a cell") << QByteArray(
-                                                    "{\\rtf1\\pard\\intbl{\\listtext\\pard\\plain \\bullet\\tab}item"
-                                                    "\\cell\\row\\pard e}")
-                                             << 1 << 1 << QStringList{"•\titem"} << "e" << QTextLength();
+        QTest::newRow("list text in a cell")
+            << QByteArray("{\\rtf1\\pard\\intbl{\\listtext\\pard\\plain \\bullet\\tab}item"
+                          "\\cell\\row\\pard e}")
+            << 1 << 1 << QStringList{"•\titem"} << "e" << QTextLength();
         QTest::newRow("cell without intbl") << QByteArray("{\\rtf1 x\\cell y\\cell\\row\\pard e}") << 1 << 2
                                             << QStringList{"x", "y"} << "e" << QTextLength();
         QTest::newRow("3000 rows") << tableRtf(3000, 4) << 3000 << 4
@@ -748,9 +704,8 @@ private slots:
         QTest::newRow("libreoffice") << readFile(fixturePath("writer-sample.rtf")) << 3 << 2
                                      << QStringList{"Delete", "removes the chosen entry"} << QString() << QTextLength();
         QTest::newRow("help") << readFile(resourcePath("Help.rtf")) << 9 << 2
-                              << QStringList{"Visit",
-                                             "Opens the web site of the people who make Tressik, in "
-                                             "Tressik\u2019s own browser window."}
+                              << QStringList{"Visit", "Opens the web site of the people who make Tressik, in "
+                                                      "Tressik\u2019s own browser window."}
                               << QString() << QTextLength();
         // Past the column limit, and in rows far narrower than a wide one, cells join the last column instead
         // of widening every row.
@@ -761,17 +716,14 @@ private slots:
             wide += "c" + QByteArray::number(i) + "\\cell ";
             (i < 63 ? wideCells : joined) << "c" + QString::number(i);
         }
-        QTest::newRow("10000 cells in a row")
-            << wide + "\\row}" << 1 << 64 << (wideCells << joined.join(u'\n')) << QString() << QTextLength();
+        QTest::newRow("10000 cells in a row") << wide + "\\row}" << 1 << 64 << (wideCells << joined.join(u'\n'))
+                                              << QString() << QTextLength();
         const QByteArray ragged = "{\\rtf1\\intbl " + repeated("x\\cell ", 64) + "\\row" +
                                   repeated("\\intbl y\\cell z\\cell\\row", 2000) + "}";
         QStringList raggedCells{"x", "x", "x", QStringList(61, "x").join(u'\n')};
-        for (int r = 0; r < 2000; ++r)
-            raggedCells << "y"
-                        << "z"
-                        << ""
-                        << "";
+        for (int r = 0; r < 2000; ++r) raggedCells << "y" << "z" << "" << "";
         QTest::newRow("one wide row") << ragged << 2001 << 4 << raggedCells << QString() << QTextLength();
+        // clang-format on
     }
 
     void tables() {
@@ -799,6 +751,7 @@ private slots:
     // ---- pictures ----
 
     void pictures_data() {
+        // clang-format off
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<QList<QSize>>("pixels");
         QTest::addColumn<QList<QSize>>("shown");
@@ -812,32 +765,40 @@ private slots:
             << "{\\rtf1 a{\\pict\\pngblip\\picw30\\pich20\\picwgoal900\\pichgoal450 " + hex + "}b}"
             << QList<QSize>{{30, 20}} << QList<QSize>{{60, 30}} << "a" + obj + "b";
         QTest::newRow("png hex with line breaks")
-            << "{\\rtf1 {\\pict\\pngblip\r\n" + hex.left(20) + "\r\n" + hex.mid(20) + "}}" << QList<QSize>{{30, 20}}
+            << "{\\rtf1 {\\pict\\pngblip\r\n" + hex.left(20) + "\r\n" + hex.mid(20) + "}}"
+            << QList<QSize>{{30, 20}}
             << QList<QSize>{{30, 20}} << obj;
-        QTest::newRow("png binary") << "{\\rtf1 a{\\pict\\pngblip\\bin" + QByteArray::number(png.size()) + " " + png +
-                                           "}b}"
-                                    << QList<QSize>{{30, 20}} << QList<QSize>{{30, 20}} << "a" + obj + "b";
-        QTest::newRow("jpeg scaled") << "{\\rtf1 {\\pict\\jpegblip\\picscalex50\\picscaley200 " + jpeg.toHex() + "}}"
-                                     << QList<QSize>{{16, 8}} << QList<QSize>{{8, 16}} << obj;
-        const QByteArray shape =
-            "{\\shp{\\*\\shpinst\\shpleft0\\shptop-300\\shpright1500\\shpbottom450"
-            "{\\sp{\\sn fillColor}{\\sv 5}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip " +
-            hex + "}}}{\\sp{\\sn fillBlip}{\\sv {\\pict\\pngblip " + hex + "}}}}}";
+        QTest::newRow("png binary")
+            << "{\\rtf1 a{\\pict\\pngblip\\bin" + QByteArray::number(png.size()) + " " + png + "}b}"
+            << QList<QSize>{{30, 20}} << QList<QSize>{{30, 20}} << "a" + obj + "b";
+        QTest::newRow("jpeg scaled")
+            << "{\\rtf1 {\\pict\\jpegblip\\picscalex50\\picscaley200 " + jpeg.toHex() + "}}"
+            << QList<QSize>{{16, 8}}
+            << QList<QSize>{{8, 16}} << obj;
+        const QByteArray shape = "{\\shp{\\*\\shpinst\\shpleft0\\shptop-300\\shpright1500\\shpbottom450"
+                                 "{\\sp{\\sn fillColor}{\\sv 5}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip " +
+                                 hex + "}}}{\\sp{\\sn fillBlip}{\\sv {\\pict\\pngblip " + hex + "}}}}}";
         QTest::newRow("shape picture, fill ignored")
-            << "{\\rtf1 a" + shape + "b}" << QList<QSize>{{30, 20}} << QList<QSize>{{100, 50}} << "a" + obj + "b";
+            << "{\\rtf1 a" + shape + "b}" << QList<QSize>{{30, 20}} << QList<QSize>{{100, 50}}
+            << "a" + obj + "b";
         QTest::newRow("shppict, not its fallback")
             << "{\\rtf1 {\\*\\shppict{\\pict\\pngblip " + hex + "}}{\\nonshppict{\\pict\\wmetafile8 0102}}x}"
             << QList<QSize>{{30, 20}} << QList<QSize>{{30, 20}} << obj + "x";
-        QTest::newRow("not an image") << QByteArray("{\\rtf1 a{\\pict\\pngblip 0011223344556677}b}") << none << none
+        QTest::newRow("not an image") << QByteArray("{\\rtf1 a{\\pict\\pngblip 0011223344556677}b}") << none
+                                      << none
                                       << "ab";
-        QTest::newRow("truncated image") << "{\\rtf1 a{\\pict\\pngblip " + hex.left(60) + "}b}" << none << none << "ab";
+        QTest::newRow("truncated image") << "{\\rtf1 a{\\pict\\pngblip " + hex.left(60) + "}b}" << none
+                                         << none
+                                         << "ab";
         QTest::newRow("metafile") << "{\\rtf1 a{\\pict\\wmetafile8 " + hex + "}b}" << none << none << "ab";
         QTest::newRow("hidden") << "{\\rtf1 a{\\v{\\pict\\pngblip " + hex + "}}b}" << none << none << "ab";
         // pandoc sizes pictures at 20 twips to their pixel; Writer by the frame, here twice the image.
         QTest::newRow("pandoc") << readFile(fixturePath("pandoc-sample.rtf")) << QList<QSize>{{24, 12}, {40, 20}}
                                 << QList<QSize>{{32, 16}, {53, 27}} << QString();
-        QTest::newRow("libreoffice") << readFile(fixturePath("writer-sample.rtf")) << QList<QSize>{{24, 12}, {40, 20}}
-                                     << QList<QSize>{{48, 24}, {60, 30}} << QString();
+        QTest::newRow("libreoffice") << readFile(fixturePath("writer-sample.rtf"))
+                                     << QList<QSize>{{24, 12}, {40, 20}} << QList<QSize>{{48, 24}, {60, 30}}
+                                     << QString();
+        // clang-format on
     }
 
     void pictures() {
@@ -864,17 +825,19 @@ private slots:
     }
 
     void picturesShareOneBudget_data() {
+        // clang-format off
         QTest::addColumn<QByteArray>("picture");
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("kept");
         QTest::addColumn<QSize>("shown");
         const QByteArray big = "\\pngblip " + image(2048, 2048).toHex();  // 16 MB decoded
         const QByteArray deep = "\\pngblip " + image(2048, 2048, "PNG", QImage::Format_RGBA64).toHex();
-        const QByteArray dot =
-            "\\pngblip\\picw99999\\pich99999\\picwgoal99999999\\pichgoal99999999 " + image(1, 1).toHex();
+        const QByteArray dot = "\\pngblip\\picw99999\\pich99999\\picwgoal99999999\\pichgoal99999999 " +
+                               image(1, 1).toHex();
         QTest::newRow("the fifth of 16 MB each") << big << 5 << 4 << QSize(2048, 2048);
         QTest::newRow("16-bit pixels count double") << deep << 3 << 2 << QSize(2048, 2048);
         QTest::newRow("declared sizes cost nothing") << dot << 20 << 20 << QSize(8000, 8000);
+        // clang-format on
     }
 
     // All pictures of a document decode to 64 MB at most; the ones past that are dropped, their text kept.
@@ -900,10 +863,12 @@ private slots:
     // ---- damaged and hostile input ----
 
     void robustness_data() {
+        // clang-format off
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<QString>("kept");  // text that must survive
         QTest::newRow("too many closing braces") << QByteArray("{\\rtf1 a}}}}} b}") << "a b";
         QTest::newRow("missing closing braces") << QByteArray("{\\rtf1 {\\b a {\\i b") << "a b";
+        // clang-format on
         QTest::newRow("truncated control word") << QByteArray("{\\rtf1 text\\fs") << "text";
         QTest::newRow("truncated backslash") << QByteArray("{\\rtf1 text\\") << "text";
         QTest::newRow("truncated hex") << QByteArray("{\\rtf1 text\\'4") << "text";
@@ -959,6 +924,7 @@ private slots:
     }
 
     void hostileFormats_data() {
+        // clang-format off
         QTest::addColumn<HostileRtf::Shape>("shape");
         QTest::addColumn<bool>("pastTheLimit");  // more distinct formats than a document may make
         using HostileRtf::Shape;
@@ -968,6 +934,7 @@ private slots:
         QTest::newRow("mixed") << Shape::Mixed << true;
         QTest::newRow("tab stops") << Shape::TabStops << true;
         QTest::newRow("table widths") << Shape::Tables << false;
+        // clang-format on
     }
 
     // A run for each format the file can ask for: every word kept in order, and no more formats made than

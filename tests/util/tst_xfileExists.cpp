@@ -9,18 +9,15 @@ class tst_xfileExists : public QObject {
     Q_OBJECT
 private slots:
     void fileNames_data() {
+        // clang-format off
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
-        QTest::newRow("full path") << "/a/b.txt"
-                                   << "b.txt";
-        QTest::newRow("bare name") << "b.txt"
-                                   << "b.txt";
-        QTest::newRow("ends with separator") << "/a/"
-                                             << "";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("backslash is part of a name here") << "C:\\a\\b.txt"
-                                                          << "C:\\a\\b.txt";
+        QTest::newRow("full path") << "/a/b.txt" << "b.txt";
+        QTest::newRow("bare name") << "b.txt" << "b.txt";
+        QTest::newRow("ends with separator") << "/a/" << "";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("backslash is part of a name here") << "C:\\a\\b.txt" << "C:\\a\\b.txt";
+        // clang-format on
     }
     void fileNames() {
         QFETCH(QString, path);

@@ -63,6 +63,7 @@ private slots:
     }
 
     void masterPasswordLine_data() {
+        // clang-format off
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("password");
         QTest::newRow("zero bytes") << QByteArray() << QString();
@@ -71,6 +72,7 @@ private slots:
         QTest::newRow("no line end") << scrambled("secret") << QStringLiteral("secret");
         QTest::newRow("lone CR") << QByteArray(scrambled("pw") + "\r") << QStringLiteral("pw");
         QTest::newRow("LF inside") << QByteArray(scrambled("p\x8Aw") + "\r\n") << QStringLiteral("p\u0160w");
+        // clang-format on
     }
     void masterPasswordLine() {
         QFETCH(QByteArray, bytes);
@@ -79,6 +81,7 @@ private slots:
     }
 
     void readingRules_data() {
+        // clang-format off
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("usernames");
         const QByteArray pw = scrambled("pass") + "\r\n";
@@ -88,11 +91,12 @@ private slots:
         QTest::newRow("lone CR ends a line") << QByteArray(pw + a + "\r" + b) << QStringList{"a", "b"};
         QTest::newRow("no last line end") << QByteArray(pw + a + "\r\n" + b) << QStringList{"a", "b"};
         QTest::newRow("CR CR") << QByteArray(pw + a + "\r\r" + b + "\r\n") << QStringList{"a", "b"};
-        QTest::newRow("skips empty and one-space lines") << QByteArray(pw + "\r\n \r\n" + a + "\r\n  \r\n")
-                                                         << QStringList{"a", QString::fromUtf8("\xc2\xa0\xc2\xa0")};
+        QTest::newRow("skips empty and one-space lines")
+            << QByteArray(pw + "\r\n \r\n" + a + "\r\n  \r\n") << QStringList{"a", QString::fromUtf8("\xc2\xa0\xc2\xa0")};
         QTest::newRow("password only") << pw << QStringList{};
         QTest::newRow("empty file") << QByteArray() << QStringList{};
         QTest::newRow("NUL bytes") << QByteArray(pw + QByteArray("\0\0", 2) + "\r\n") << QStringList{"\u20ac\u20ac"};
+        // clang-format on
     }
     void readingRules() {
         QFETCH(QByteArray, bytes);
@@ -180,42 +184,20 @@ private slots:
     }
 
     void storableEntries_data() {
+        // clang-format off
         QTest::addColumn<QString>("username");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("field");  // empty when it can be stored
-        QTest::newRow("plain") << "u"
-                               << "p"
-                               << "l"
-                               << "";
-        QTest::newRow("separator in a field") << "u"
-                                              << "a|||b"
-                                              << "l"
-                                              << "password";
-        QTest::newRow("username ends with a bar") << "u|"
-                                                  << "p"
-                                                  << "l"
-                                                  << "username";
-        QTest::newRow("password of two bars") << "u"
-                                              << "||"
-                                              << "l"
-                                              << "password";
-        QTest::newRow("password starts with a bar") << "u"
-                                                    << "|p"
-                                                    << "l"
-                                                    << "";
-        QTest::newRow("location starts with a bar") << "u"
-                                                    << "p"
-                                                    << "|l"
-                                                    << "";
-        QTest::newRow("code 141") << "u"
-                                  << "p"
-                                  << "l\u008d"
-                                  << "location";
-        QTest::newRow("outside the code page") << "\u0416"
-                                               << "p"
-                                               << "l"
-                                               << "username";
+        QTest::newRow("plain") << "u" << "p" << "l" << "";
+        QTest::newRow("separator in a field") << "u" << "a|||b" << "l" << "password";
+        QTest::newRow("username ends with a bar") << "u|" << "p" << "l" << "username";
+        QTest::newRow("password of two bars") << "u" << "||" << "l" << "password";
+        QTest::newRow("password starts with a bar") << "u" << "|p" << "l" << "";
+        QTest::newRow("location starts with a bar") << "u" << "p" << "|l" << "";
+        QTest::newRow("code 141") << "u" << "p" << "l\u008d" << "location";
+        QTest::newRow("outside the code page") << "\u0416" << "p" << "l" << "username";
+        // clang-format on
     }
     void storableEntries() {
         QFETCH(QString, username);

@@ -123,23 +123,16 @@ private slots:
     }
 
     void refusesWhatTheVaultCannotHold_data() {
+        // clang-format off
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("field");
         // Which text the vault cannot hold is the codec's to say; the editor refuses it in every field.
-        QTest::newRow("separator") << "u"
-                                   << "a|||b"
-                                   << ""
-                                   << "password";
-        QTest::newRow("not in the code page") << "u"
-                                              << "p"
-                                              << "\u65e5\u672c"
-                                              << "location";
-        QTest::newRow("code 141") << "u\u008d"
-                                  << "p"
-                                  << ""
-                                  << "username";
+        QTest::newRow("separator") << "u" << "a|||b" << "" << "password";
+        QTest::newRow("not in the code page") << "u" << "p" << "\u65e5\u672c" << "location";
+        QTest::newRow("code 141") << "u\u008d" << "p" << "" << "username";
+        // clang-format on
     }
     void refusesWhatTheVaultCannotHold() {
         QFETCH(QString, user);
@@ -248,9 +241,11 @@ private slots:
     // A save that fails claims nothing, not even a new entry: one box, the
     // status as it was, and the entry kept in the list.
     void failedSaveClaimsNothing_data() {
+        // clang-format off
         QTest::addColumn<bool>("editOfDeleted");
         QTest::newRow("add") << false;
         QTest::newRow("edit of a deleted entry") << true;
+        // clang-format on
     }
     void failedSaveClaimsNothing() {
         QFETCH(bool, editOfDeleted);

@@ -53,6 +53,7 @@ private slots:
     // What the stored choice makes of the help at start and of its check box;
     // a value the box shows otherwise is written back as it shows it.
     void storedChoice_data() {
+        // clang-format off
         QTest::addColumn<QString>("stored");  // null: nothing stored
         QTest::addColumn<bool>("atStart");
         QTest::addColumn<Qt::CheckState>("box");
@@ -66,6 +67,7 @@ private slots:
         QTest::newRow("out of range") << "3" << false << Qt::Checked << QStringList();
         QTest::newRow("negative") << "-1" << false << Qt::Checked << QStringList();
         QTest::newRow("empty") << "" << false << Qt::Checked << QStringList();
+        // clang-format on
     }
     void storedChoice() {
         QFETCH(QString, stored);
@@ -135,34 +137,23 @@ private slots:
     }
 
     void onlyWebAndMailLinksGoToTheDesktop_data() {
+        // clang-format off
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("opened");  // empty: nothing
-        QTest::newRow("https") << "https://example.test/page"
-                               << "https://example.test/page";
-        QTest::newRow("http with a bookmark") << "http://example.test/p#s2"
-                                              << "http://example.test/p#s2";
-        QTest::newRow("scheme in capitals") << "HTTPS://Example.test/"
-                                            << "https://example.test/";
-        QTest::newRow("mailto") << "mailto:help@example.test"
-                                << "mailto:help@example.test";
-        QTest::newRow("http without a host") << "http:page.html"
-                                             << "";
-        QTest::newRow("mailto without an address") << "mailto:"
-                                                   << "";
-        QTest::newRow("file") << "file:///etc/passwd"
-                              << "";
-        QTest::newRow("javascript") << "javascript:alert(1)"
-                                    << "";
-        QTest::newRow("relative path") << "other/page.html"
-                                       << "";
-        QTest::newRow("parent folder") << "../data.enc"
-                                       << "";
-        QTest::newRow("another program's scheme") << "tressik-vault:open"
-                                                  << "";
-        QTest::newRow("ftp") << "ftp://example.test/file"
-                             << "";
-        QTest::newRow("unknown bookmark") << "#nowhere"
-                                          << "";
+        QTest::newRow("https") << "https://example.test/page" << "https://example.test/page";
+        QTest::newRow("http with a bookmark") << "http://example.test/p#s2" << "http://example.test/p#s2";
+        QTest::newRow("scheme in capitals") << "HTTPS://Example.test/" << "https://example.test/";
+        QTest::newRow("mailto") << "mailto:help@example.test" << "mailto:help@example.test";
+        QTest::newRow("http without a host") << "http:page.html" << "";
+        QTest::newRow("mailto without an address") << "mailto:" << "";
+        QTest::newRow("file") << "file:///etc/passwd" << "";
+        QTest::newRow("javascript") << "javascript:alert(1)" << "";
+        QTest::newRow("relative path") << "other/page.html" << "";
+        QTest::newRow("parent folder") << "../data.enc" << "";
+        QTest::newRow("another program's scheme") << "tressik-vault:open" << "";
+        QTest::newRow("ftp") << "ftp://example.test/file" << "";
+        QTest::newRow("unknown bookmark") << "#nowhere" << "";
+        // clang-format on
     }
     void onlyWebAndMailLinksGoToTheDesktop() {
         QFETCH(QString, link);

@@ -93,40 +93,26 @@ private slots:
     }
 
     void gotoAddresses_data() {
+        // clang-format off
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("address");
-        QTest::newRow("www in capitals") << "WWW.EXAMPLE.TEST"
-                                         << "http://WWW.EXAMPLE.TEST";
-        QTest::newRow(".com") << "example.com/login"
-                              << "http://example.com/login";
-        QTest::newRow(".edu") << "mit.edu"
-                              << "http://mit.edu";
-        QTest::newRow(".net") << "a.NET"
-                              << "http://a.NET";
-        QTest::newRow("org inside a word") << "george"
-                                           << "http://george";
-        QTest::newRow("biz inside a word") << "showbiz"
-                                           << "http://showbiz";
-        QTest::newRow("com without a dot") << "compass"
-                                           << "compass";
-        QTest::newRow("net without a dot") << "netflix"
-                                           << "netflix";
-        QTest::newRow("https anywhere") << "see https://www.x.org"
-                                        << "see https://www.x.org";
-        QTest::newRow("HTTP in capitals") << "HTTP://www.x.org"
-                                          << "HTTP://www.x.org";
-        QTest::newRow("no marker keeps its scheme") << "ftp://files.test"
-                                                    << "ftp://files.test";
-        QTest::newRow("no marker, plain word") << "bank"
-                                               << "bank";
-        QTest::newRow("a file path") << "/home/me/notes.txt"
-                                     << "/home/me/notes.txt";
-        QTest::newRow("untrimmed") << " www.x.test "
-                                   << "http:// www.x.test ";
-        QTest::newRow("shell characters stay one argument") << "www.x.com; rm -rf ~"
-                                                            << "http://www.x.com; rm -rf ~";
-        QTest::newRow("empty") << ""
-                               << "";
+        QTest::newRow("www in capitals") << "WWW.EXAMPLE.TEST" << "http://WWW.EXAMPLE.TEST";
+        QTest::newRow(".com") << "example.com/login" << "http://example.com/login";
+        QTest::newRow(".edu") << "mit.edu" << "http://mit.edu";
+        QTest::newRow(".net") << "a.NET" << "http://a.NET";
+        QTest::newRow("org inside a word") << "george" << "http://george";
+        QTest::newRow("biz inside a word") << "showbiz" << "http://showbiz";
+        QTest::newRow("com without a dot") << "compass" << "compass";
+        QTest::newRow("net without a dot") << "netflix" << "netflix";
+        QTest::newRow("https anywhere") << "see https://www.x.org" << "see https://www.x.org";
+        QTest::newRow("HTTP in capitals") << "HTTP://www.x.org" << "HTTP://www.x.org";
+        QTest::newRow("no marker keeps its scheme") << "ftp://files.test" << "ftp://files.test";
+        QTest::newRow("no marker, plain word") << "bank" << "bank";
+        QTest::newRow("a file path") << "/home/me/notes.txt" << "/home/me/notes.txt";
+        QTest::newRow("untrimmed") << " www.x.test " << "http:// www.x.test ";
+        QTest::newRow("shell characters stay one argument") << "www.x.com; rm -rf ~" << "http://www.x.com; rm -rf ~";
+        QTest::newRow("empty") << "" << "";
+        // clang-format on
     }
     void gotoAddresses() {
         QFETCH(QString, location);
