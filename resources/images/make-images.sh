@@ -194,33 +194,32 @@ convert $(canvas 128 128) \
     "$TMP/website.png"
 png website 32x32
 
+# copy_icon NAME DRAWING...: a copy button, the drawing beside the copy sheets.
+copy_icon() {
+    local name=$1
+    shift
+    convert $(canvas 128 128) "$@" -draw "$R $SHEETS" "$TMP/$name.png"
+    png "$name" 32x32
+}
+
 # copy-user: person with copy sheets
-convert $(canvas 128 128) -stroke '#23406b' -strokewidth 4 -fill '#4f79b5' \
+copy_icon copy-user -stroke '#23406b' -strokewidth 4 -fill '#4f79b5' \
     -draw "$R circle 40,32 40,52" \
-    -draw "$R path 'M 6,112 L 6,90 Q 6,60 40,60 Q 74,60 74,90 L 74,112 Z'" \
-    -draw "$R $SHEETS" \
-    "$TMP/copy-user.png"
-png copy-user 32x32
+    -draw "$R path 'M 6,112 L 6,90 Q 6,60 40,60 Q 74,60 74,90 L 74,112 Z'"
 
 # copy-password: key with copy sheets
-convert $(canvas 128 128) \
+copy_icon copy-password \
     -fill '#e3a81f' -stroke '#7a5608' -strokewidth 5 \
     -draw "$R polygon 44,33 118,33 118,47 114,47 114,64 104,64 104,47 98,47 98,60 88,60 88,47 44,47" \
     -draw "$R circle 30,40 30,64" \
     -fill none -stroke '#7a5608' -strokewidth 5 -draw "$R circle 22,40 22,48" \
-    -fill none -stroke none \
-    -draw "$R $SHEETS" \
-    "$TMP/copy-password.png"
-png copy-password 32x32
+    -fill none -stroke none
 
 # copy-location: map pin with copy sheets
-convert $(canvas 128 128) \
+copy_icon copy-location \
     -fill '#d9453b' -stroke '#7d1d17' -strokewidth 5 \
     -draw "$R path 'M 38,116 C 30,100 8,74 8,44 A 30,30 0 0 1 68,44 C 68,74 46,100 38,116 Z'" \
-    -fill white -stroke '#7d1d17' -strokewidth 4 -draw "$R circle 38,44 38,56" \
-    -draw "$R $SHEETS" \
-    "$TMP/copy-location.png"
-png copy-location 32x32
+    -fill white -stroke '#7d1d17' -strokewidth 4 -draw "$R circle 38,44 38,56"
 
 # save: green check mark
 convert $(canvas 128 128) -fill none \
