@@ -2,6 +2,7 @@
 
 #include "skin/SkinLabel.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QWidget>
 
@@ -23,12 +24,21 @@ inline bool inARow(std::initializer_list<const QWidget*> controls) {
     return true;
 }
 
-// A label on the line of its box, its words ending left of the box.
-inline bool labels(const QLabel* label, const QWidget* box) {
+// What a screen reader says a control is called.
+inline QString spokenName(QWidget* control) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control);
+    return a ? a->text(QAccessible::Name) : QString();
+}
+
+// A label on the line of its box, its words ending left of the box, and its
+// words, less the colon, what a screen reader calls the box.
+inline bool labels(const QLabel* label, QWidget* box) {
     const auto* skin = qobject_cast<const SkinLabel*>(label);
-    const int words = label->fontMetrics().horizontalAdvance(skin ? skin->caption() : label->text());
+    const QString caption = skin ? skin->caption() : label->text();
+    const int words = label->fontMetrics().horizontalAdvance(caption);
     const int middle = label->geometry().center().y();
-    return label->x() + words < box->x() && middle > box->y() && middle < box->geometry().bottom();
+    return label->x() + words < box->x() && middle > box->y() && middle < box->geometry().bottom() &&
+           caption.endsWith(QLatin1Char(':')) && spokenName(box) == caption.chopped(1) && label->buddy() == box;
 }
 
 // Wholly inside its window (or whatever holds it).

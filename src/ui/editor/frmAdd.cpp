@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "app/modGlobals.h"
+#include "forms/Accessible.h"
 #include "forms/PictureButton.h"
 #include "forms/Twips.h"
 #include "listview/ListItems.h"
@@ -60,6 +61,9 @@ frmAdd::frmAdd(App& app) : Form(app) {
     Twips::place(txtWebsite, 1320, 900, 3255, 315);
 
     setTabOrder(cmdDelete, cmdAdd[0]);
+    labelBox(SkinLabel1, txtUsername);
+    labelBox(SkinLabel2, txtPassword);
+    labelBox(SkinLabel3, txtWebsite);
     setTabOrder(cmdAdd[0], txtUsername);
     setTabOrder(txtUsername, txtPassword);
     setTabOrder(txtPassword, txtWebsite);

@@ -54,6 +54,10 @@ Form1::Form1(App& app) : Form(app), client_(new QWidget(this)) {
     Twips::place(cmdWebsite[0], 4860, 60, 4095, 1035);
     lstPass = new ListView(c);
     lstPass->setObjectName(QStringLiteral("lstPass"));
+    // What a screen reader says of the list; nothing of it is shown.
+    lstPass->setAccessibleName(QStringLiteral("Entries"));
+    lstPass->setAccessibleDescription(
+        QStringLiteral("One entry a row: its Username, Password and Website/Location, in that order."));
     Twips::place(lstPass, 60, 1980, 8895, 4215);
     cmdCopy[0] = button(c, "cmdCopy0", QStringLiteral("Copy Username"), "copy-user.png");
     Twips::place(cmdCopy[0], 60, 1140, 2355, 795);

@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "app/modGlobals.h"
+#include "forms/Accessible.h"
 #include "forms/Twips.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
@@ -66,6 +67,8 @@ frmPass::frmPass(App& app) : Form(app) {
     SkinLabel3 = new SkinLabel(QStringLiteral("Retype Password:"), this);
     SkinLabel3->setObjectName(QStringLiteral("SkinLabel3"));
     Twips::place(SkinLabel3, 120, 2460, 1935, 255);
+    labelBox(SkinLabel2, txtPass);
+    labelBox(SkinLabel3, txtPass2);
     for (QPushButton* b : {cmdOK, cmdCancel}) b->setAutoDefault(false);
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, txtPass);

@@ -67,6 +67,10 @@ private slots:
         QVERIFY(below(f->cmdCopy[0], f->cmdAdd[0]));
         QVERIFY(below(f->lstPass, f->cmdCopy[0]));
         QVERIFY(below(f->StatusBar1, f->lstPass));
+        // A screen reader names the list and says what its columns hold.
+        QCOMPARE(spokenName(f->lstPass), QStringLiteral("Entries"));
+        const QString said = QAccessible::queryAccessibleInterface(f->lstPass)->text(QAccessible::Description);
+        for (const char* column : {"Username", "Password", "Website/Location"}) QVERIFY(said.contains(column));
         const QSize client = f->client()->size();
         QCOMPARE(f->StatusBar1->geometry().bottomRight(), QPoint(client.width() - 1, client.height() - 1));
         QCOMPARE(f->StatusBar1->x(), 0);
