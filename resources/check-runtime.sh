@@ -3,9 +3,10 @@
 # Exit status 0 when nothing is missing.   ./check-runtime.sh
 here=$(cd "$(dirname "$0")" && pwd)
 
-# Tressik itself: Qt Widgets with its X11 platform plugin and JPEG reader.
+# Tressik itself: Qt Widgets with its X11 platform plugin and JPEG reader, and
+# Qt's Wayland platform, so it runs natively on a Wayland desktop.
 # The browser window (tressik-browser): Qt WebEngine, its helper process and data.
-packages="libqt6widgets6 libqt6gui6 libqt6core6
+packages="libqt6widgets6 libqt6gui6 libqt6core6 qt6-wayland
 libqt6webenginewidgets6 libqt6webenginecore6 libqt6webenginecore6-bin libqt6webengine6-data"
 
 missing=""

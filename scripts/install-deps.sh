@@ -4,10 +4,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libgl-dev qt6-wayland
   libbenchmark-dev
   libxcb1-dev xvfb xauth xdotool xclip x11-utils wmctrl openbox imagemagick fonts-dejavu-core xxd
   cppcheck clang-tidy clang-format
+  weston
 )
 
 missing=()
