@@ -30,15 +30,21 @@ inline QString spokenName(QWidget* control) {
     return a ? a->text(QAccessible::Name) : QString();
 }
 
-// A label on the line of its box, its words ending left of the box, and its
-// words, less the colon, what a screen reader calls the box.
-inline bool labels(const QLabel* label, QWidget* box) {
+// A label on the line of its box, its words ending left of the box.
+inline bool labels(const QLabel* label, const QWidget* box) {
+    const auto* skin = qobject_cast<const SkinLabel*>(label);
+    const int words = label->fontMetrics().horizontalAdvance(skin ? skin->caption() : label->text());
+    const int middle = label->geometry().center().y();
+    return label->x() + words < box->x() && middle > box->y() && middle < box->geometry().bottom();
+}
+
+// ... and, for a box that takes text, what a screen reader calls it: the
+// label's words without the colon, the label its buddy.
+inline bool labelsBox(const QLabel* label, QWidget* box) {
     const auto* skin = qobject_cast<const SkinLabel*>(label);
     const QString caption = skin ? skin->caption() : label->text();
-    const int words = label->fontMetrics().horizontalAdvance(caption);
-    const int middle = label->geometry().center().y();
-    return label->x() + words < box->x() && middle > box->y() && middle < box->geometry().bottom() &&
-           caption.endsWith(QLatin1Char(':')) && spokenName(box) == caption.chopped(1) && label->buddy() == box;
+    return labels(label, box) && caption.endsWith(QLatin1Char(':')) && spokenName(box) == caption.chopped(1) &&
+           label->buddy() == box;
 }
 
 // Wholly inside its window (or whatever holds it).

@@ -36,9 +36,9 @@ private slots:
         frmAdd* e = openAdd(u);
         QVERIFY(e && e->isVisible());
         QCOMPARE(e->windowTitle(), QStringLiteral("Add an entry"));
-        QVERIFY(labels(e->SkinLabel1, e->txtUsername));
-        QVERIFY(labels(e->SkinLabel2, e->txtPassword));
-        QVERIFY(labels(e->SkinLabel3, e->txtWebsite));
+        QVERIFY(labelsBox(e->SkinLabel1, e->txtUsername));
+        QVERIFY(labelsBox(e->SkinLabel2, e->txtPassword));
+        QVERIFY(labelsBox(e->SkinLabel3, e->txtWebsite));
         QVERIFY(below(e->txtPassword, e->txtUsername));
         QVERIFY(below(e->txtWebsite, e->txtPassword));
         QVERIFY(below(e->cmdAdd[0], e->txtWebsite));

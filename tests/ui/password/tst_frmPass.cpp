@@ -46,14 +46,14 @@ private slots:
         QCOMPARE(f->txtPass->echoMode(), QLineEdit::Password);
         QCOMPARE(f->focusWidget(), f->txtPass);
         QVERIFY(f->SkinLabel1->y() < f->txtPass->y());
-        QVERIFY(labels(f->SkinLabel2, f->txtPass));
+        QVERIFY(labelsBox(f->SkinLabel2, f->txtPass));
         QCOMPARE(f->txtPass2->isVisible(), firstUse);
         QCOMPARE(f->SkinLabel3->isVisible(), firstUse);
         QLineEdit* last = f->txtPass;
         if (firstUse) {
             QCOMPARE(f->txtPass2->echoMode(), QLineEdit::Password);
             QVERIFY(below(f->txtPass2, f->txtPass));
-            QVERIFY(labels(f->SkinLabel3, f->txtPass2));
+            QVERIFY(labelsBox(f->SkinLabel3, f->txtPass2));
             last = f->txtPass2;
         }
         QVERIFY(below(f->cmdOK, last));
