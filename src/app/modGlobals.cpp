@@ -55,8 +55,7 @@ VaultFile::Result unguardedSave() {
 }
 
 // Asks whether to open a vault that a copy on another computer has locked.
-// No ends the program, as for a copy running here.
-App::VaultLock askToTakeOver(App& app, const App::LockHolder& holder, QString* why) {
+bool openAnyway(App& app, const App::LockHolder& holder) {
     const QString since =
         holder.since.isValid() ? QStringLiteral(" since ") + app.platform.clock->text(holder.since) : QString();
     const MsgResult answer = app.msgBox(
@@ -67,8 +66,7 @@ App::VaultLock askToTakeOver(App& app, const App::LockHolder& holder, QString* w
                        "overwrite each other.\n\nOpen the vault anyway?")
             .arg(QDir::toNativeSeparators(app.vaultPath()), holder.host, since),
         {}, MsgButtons::YesNo, MsgResult::No, MsgIcon::Warning);
-    if (answer != MsgResult::Yes) return App::VaultLock::HeldByAnotherCopy;
-    return app.takeOverVaultLock(why);
+    return answer == MsgResult::Yes;
 }
 
 }  // namespace
@@ -78,11 +76,12 @@ void OpenVault(App& app) {
     App::LockHolder holder;
     App::VaultLock lock = app.lockVault(&why, &holder);
     if (lock == App::VaultLock::HeldOnAnotherMachine) {
-        lock = askToTakeOver(app, holder, &why);
-        if (lock == App::VaultLock::HeldByAnotherCopy) {
+        // No ends the program, as for a copy running here, but without that box.
+        if (!openAnyway(app, holder)) {
             app.endProgram();
             return;
         }
+        lock = app.takeOverVaultLock(&why);
     }
     if (lock == App::VaultLock::HeldByAnotherCopy) {
         app.msgBox(mainWindow(app),

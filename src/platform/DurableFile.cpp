@@ -148,6 +148,18 @@ bool syncFolder(const QString& folder) {
     return ok;
 }
 
+// Creates name exclusively and fills it; on failure nothing is left of it and
+// errno says why (EEXIST: the name was taken).
+bool writeNew(const QByteArray& name, const QByteArray& bytes, int mode) {
+    const int fd = createOwnerOnly(name);
+    if (fd < 0) return false;
+    if (fill(fd, bytes, mode)) return true;
+    const int error = errno;
+    ::unlink(name.constData());
+    errno = error;
+    return false;
+}
+
 // A free name beside path for the new file.
 QByteArray temporaryName(const QString& path) {
     const quint32 n = QRandomGenerator::global()->generate();
@@ -158,18 +170,13 @@ QByteArray temporaryName(const QString& path) {
 
 WriteResult replace(const QString& path, const QByteArray& bytes, int mode) {
     QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    bool written = false;
+    for (int attempt = 0; attempt < 100 && !written; ++attempt) {
         temporary = temporaryName(path);
-        fd = createOwnerOnly(temporary);
-        if (fd < 0 && errno != EEXIST) return failed(errno);
+        written = writeNew(temporary, bytes, mode < 0 ? 0600 : mode);
+        if (!written && errno != EEXIST) return failed(errno);
     }
-    if (fd < 0) return failed(EEXIST);
-    if (!fill(fd, bytes, mode < 0 ? 0600 : mode)) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        return failed(error);
-    }
+    if (!written) return failed(EEXIST);
     const QByteArray target = native(path);
     if (call(Op::Rename, [&] { return ::rename(temporary.constData(), target.constData()); }) != 0) {
         const int error = errno;
@@ -183,12 +190,11 @@ WriteResult replace(const QString& path, const QByteArray& bytes, int mode) {
 WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* taken) {
     *taken = false;
     const QByteArray name = native(path);
-    const int fd = createOwnerOnly(name);
-    if (fd < 0) {
+    if (!writeNew(name, bytes, 0600)) {
         *taken = errno == EEXIST;
         return failed(errno);
     }
-    if (!fill(fd, bytes, 0600) || !syncFolder(folderOf(path))) {
+    if (!syncFolder(folderOf(path))) {
         const int error = errno;
         ::unlink(name.constData());
         return failed(error);
