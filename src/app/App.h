@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Globals.h"
+#include "app/VaultSync.h"
 #include "forms/Forms.h"
 #include "platform/Platform.h"
 
@@ -21,6 +22,7 @@ public:
     Globals g;
     Platform platform;
     Forms forms{*this};
+    VaultSync sync{*this};
 
     QString vaultPath() const;
 

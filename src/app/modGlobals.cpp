@@ -25,24 +25,55 @@ void fatal(App& app, QWidget* parent, const QString& what, const QString& why) {
     app.endProgram();
 }
 
-bool ensureAndRead(App& app, QByteArray* bytes) {
+bool ensureAndRead(App& app, QByteArray* bytes, DurableFile::Stamp* stamp = nullptr) {
     const QString path = app.vaultPath();
     if (VaultFile::Result r = VaultFile::EnsureDataFile(path); !r.ok) {
         fatal(app, mainWindow(app), QStringLiteral("Tressik cannot create its vault file."), r.error);
         return false;
     }
-    if (VaultFile::Result r = VaultFile::read(path, bytes); !r.ok) {
+    if (VaultFile::Result r = VaultFile::read(path, bytes, stamp); !r.ok) {
         fatal(app, mainWindow(app), QStringLiteral("Tressik cannot read its vault file."), r.error);
         return false;
     }
     return true;
 }
 
-// The vault's entries; the file's bytes are gone before the list grows.
+// The vault's entries; the file's bytes are gone before the list grows. A
+// version saved meanwhile under another master password is kept aside, and
+// none of its entries are shown.
 std::optional<std::vector<PackedEntry>> readVaultEntries(App& app) {
     QByteArray bytes;
-    if (!ensureAndRead(app, &bytes)) return std::nullopt;
+    DurableFile::Stamp stamp;
+    if (!ensureAndRead(app, &bytes, &stamp)) return std::nullopt;
+    const VaultFile::Version version = VaultFile::Version::of(stamp, bytes);
+    if (VaultCodec::readMasterPassword(bytes) != app.g.strMasterPassword) {
+        app.sync.keepAside(bytes, version, QStringLiteral("it was saved with another master password"));
+        return std::vector<PackedEntry>{};
+    }
+    app.sync.remember(version);
     return VaultCodec::readPackedEntries(bytes);
+}
+
+// Tells, once the save is done, where a version it had not seen was kept.
+void tellKept(App& app, const QString& keptAs) {
+    if (keptAs.isEmpty()) return;
+    app.msgBox(mainWindow(app),
+               QStringLiteral("The vault file had been changed by another program since Tressik last read it.  "
+                              "That version has been kept as %1 before your changes were saved.")
+                   .arg(QDir::toNativeSeparators(keptAs)),
+               {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Information);
+}
+
+// Writes the vault after keeping aside a version on disk that the program has
+// not seen; remembers what it wrote.
+VaultFile::Result writeSeen(App& app, const QByteArray& bytes, QString* keptAs) {
+    const QString path = app.vaultPath();
+    if (QString error; !app.sync.keepUnseen(keptAs, &error)) return {false, error, false};
+    if (VaultFile::Result r = VaultFile::EnsureDataFile(path); !r.ok) return r;
+    DurableFile::Stamp written;
+    VaultFile::Result r = VaultFile::writeAtomic(path, bytes, &written);
+    if (r.ok || r.replaced) app.sync.remember(VaultFile::Version::of(written, bytes));
+    return r;
 }
 
 // A copy without the lock writes nothing: another copy may have started since.
@@ -100,8 +131,13 @@ void OpenVault(App& app) {
               why);
         return;
     }
+    // What saves killed before their rename left; only with the lock held, so
+    // that no save of another copy is under way.
+    if (lock == App::VaultLock::Held) VaultFile::removeLeftovers(app.vaultPath());
     QByteArray bytes;
-    if (!ensureAndRead(app, &bytes)) return;
+    DurableFile::Stamp stamp;
+    if (!ensureAndRead(app, &bytes, &stamp)) return;
+    app.sync.remember(VaultFile::Version::of(stamp, bytes));
     // Say so now rather than at the first change that cannot be saved.
     if (lock == App::VaultLock::ReadOnlyFolder) {
         app.msgBox(mainWindow(app),
@@ -130,6 +166,7 @@ void LoadData(App& app) {
     // Loading a large vault leaves megabytes freed but still resident.
     releaseFreeMemory();
     SetStatus(app, QStringLiteral("Loaded ") + QString::number(count) + QStringLiteral(" entries"));
+    app.sync.follow();
     main->afterFormLoad();
 }
 
@@ -145,10 +182,13 @@ void SaveNewPassword(App& app) {
     }
     QByteArray old;
     if (!ensureAndRead(app, &old)) return;
-    // A file without a master password can still hold entry lines (written by
-    // hand or damaged): keep them aside before the new vault replaces it.
+    // A version written meanwhile by another program is kept aside by the save;
+    // a file without a master password can still hold entry lines (written by
+    // hand or damaged): keep them aside too before the new vault replaces it.
+    QString unseenKeptAs;
     QString keptAs;
-    if (app.vaultLocked() && VaultCodec::hasEntryLines(old)) {
+    const bool seen = DurableFile::stampOf(path) == app.sync.known().stamp;
+    if (app.vaultLocked() && seen && VaultCodec::hasEntryLines(old)) {
         if (VaultFile::Result r = VaultFile::backup(path, &keptAs); !r.ok) {
             fatal(app, mainWindow(app),
                   QStringLiteral("The vault file holds entries but no master password, and it could not be kept "
@@ -157,7 +197,7 @@ void SaveNewPassword(App& app) {
             return;
         }
     }
-    const VaultFile::Result r = app.vaultLocked() ? VaultFile::writeAtomic(path, *bytes) : unguardedSave();
+    const VaultFile::Result r = app.vaultLocked() ? writeSeen(app, *bytes, &unseenKeptAs) : unguardedSave();
     if (!r.ok && !r.replaced) {
         QString what =
             QStringLiteral("The new master password could not be saved.  The vault file was left as it was.");
@@ -180,6 +220,7 @@ void SaveNewPassword(App& app) {
                                       "the list again."),
                    {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
     }
+    tellKept(app, unseenKeptAs);
     if (!keptAs.isEmpty()) {
         app.msgBox(mainWindow(app),
                    QStringLiteral("The vault file held entries but no master password.  It has been kept as %1 "
@@ -187,6 +228,7 @@ void SaveNewPassword(App& app) {
                        .arg(QDir::toNativeSeparators(keptAs)),
                    {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Information);
     }
+    app.sync.follow();
     if (Form1* main = app.forms.get<Form1>()) main->afterFormLoad();
 }
 
@@ -195,15 +237,16 @@ bool SaveData(App& app) {
     const ListItems& items = main->lstPass->items();
     const std::optional<QByteArray> bytes = VaultCodec::serialiseVault(
         app.g.strMasterPassword, items.count(), [&](qsizetype n) { return &items.entry(n + 1); });
-    const QString path = app.vaultPath();
     VaultFile::Result r;
+    QString keptAs;
     if (!bytes) {
         r = {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
     } else if (!app.vaultLocked()) {
         r = unguardedSave();
-    } else if (r = VaultFile::EnsureDataFile(path); r.ok) {
-        r = VaultFile::writeAtomic(path, *bytes);
+    } else {
+        r = writeSeen(app, *bytes, &keptAs);
     }
+    app.sync.setUnsaved(!r.ok && !r.replaced);
     if (!r.ok) {
         const QString text =
             r.replaced ? (r.differs ? QStringLiteral("The vault file was replaced, but what is now on disk differs "
@@ -219,8 +262,10 @@ bool SaveData(App& app) {
                                  "\n\nThe vault file was left as it was; the list still shows your "
                                  "changes.");
         app.msgBox(main, text, {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
+        tellKept(app, keptAs);
         return false;
     }
+    tellKept(app, keptAs);
     SetStatus(app, QStringLiteral("Saved ") + app.platform.clock->nowText());
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include "text/CodePage.h"
 
+#include <QHashFunctions>
+
 #include <cstring>
 
 PackedEntry::PackedEntry(const QString& username, const QString& password, const QString& location)
@@ -67,4 +69,14 @@ QString PackedEntry::field(int i) const {
     QString s(fieldSize(i), Qt::Uninitialized);
     copyField(i, s.data());
     return s;
+}
+
+bool operator==(const PackedEntry& a, const PackedEntry& b) {
+    if (a.wide_ != b.wide_ || a.end0_ != b.end0_ || a.end1_ != b.end1_ || a.size_ != b.size_) return false;
+    return a.bytes() == 0 || std::memcmp(a.data_.get(), b.data_.get(), static_cast<size_t>(a.bytes())) == 0;
+}
+
+size_t PackedEntry::hash() const {
+    const QByteArrayView all(data_.get(), bytes());
+    return qHashMulti(0, all, end0_, end1_, static_cast<bool>(wide_));
 }

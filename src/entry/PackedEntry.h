@@ -39,6 +39,10 @@ public:
     QByteArrayView codePageField(int i) const { return {data_.get() + begin(i), fieldSize(i)}; }
     char* codePageData() { return data_.get(); }
 
+    // The same three texts held the same way.
+    friend bool operator==(const PackedEntry& a, const PackedEntry& b);
+    size_t hash() const;
+
 private:
     qsizetype begin(int i) const { return i == 0 ? 0 : i == 1 ? end0_ : end1_; }
     qsizetype end(int i) const { return i == 0 ? end0_ : i == 1 ? end1_ : static_cast<qsizetype>(size_); }

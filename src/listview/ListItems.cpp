@@ -1,6 +1,7 @@
 #include "listview/ListItems.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <numeric>
@@ -59,6 +60,45 @@ void ListItems::clear() {
     beginResetModel();
     rows_.clear();
     endResetModel();
+}
+
+void ListItems::replaceAll(std::vector<PackedEntry>&& cells) {
+    // The old rows by the hash of their texts, equal hashes in row order.
+    std::vector<std::pair<size_t, qsizetype>> old;
+    old.reserve(static_cast<size_t>(rows_.size()));
+    for (qsizetype i = 0; i < rows_.size(); ++i) old.emplace_back(rows_[i].cells.hash(), i);
+    std::sort(old.begin(), old.end());
+    std::vector<bool> taken(old.size(), false);
+
+    QSet<RowId> selectedIds;
+    for (const QModelIndex& i : selection_.selectedRows()) selectedIds.insert(rows_.at(i.row()).id);
+    const RowId currentId = selection_.currentIndex().isValid() ? rows_.at(selection_.currentIndex().row()).id : 0;
+
+    QList<Row> next;
+    next.reserve(static_cast<qsizetype>(cells.size()));
+    for (PackedEntry& c : cells) {
+        const size_t h = c.hash();
+        RowId id = 0;
+        auto it = std::lower_bound(old.begin(), old.end(), std::pair<size_t, qsizetype>(h, 0));
+        for (; it != old.end() && it->first == h && id == 0; ++it) {
+            const auto k = static_cast<size_t>(it - old.begin());
+            if (taken[k] || !(rows_[it->second].cells == c)) continue;
+            taken[k] = true;
+            id = rows_[it->second].id;
+        }
+        next.push_back(Row{id != 0 ? id : nextId_++, std::move(c)});
+    }
+    beginResetModel();
+    rows_ = std::move(next);
+    endResetModel();
+    if (sorted_) resort();
+    if (selectedIds.isEmpty() && currentId == 0) return;
+    for (qsizetype i = 0; i < rows_.size(); ++i) {
+        const QModelIndex at = index(static_cast<int>(i), 0);
+        if (rows_[i].id == currentId) selection_.setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+        if (selectedIds.contains(rows_[i].id))
+            selection_.select(at, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
 }
 
 void ListItems::setCell(qsizetype position, int column, const QString& value) {

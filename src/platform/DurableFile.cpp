@@ -1,5 +1,7 @@
 #include "platform/DurableFile.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -160,10 +162,33 @@ bool writeNew(const QByteArray& name, const QByteArray& bytes, int mode) {
     return false;
 }
 
-// A free name beside path for the new file.
+// The new file's name beside path: path, ".saving-" and 16 hex digits. Only
+// a save of ours makes such a name, so its leftovers can be told apart.
+constexpr char kSavingMark[] = ".saving-";
+constexpr int kSavingDigits = 16;
+
 QByteArray temporaryName(const QString& path) {
-    const quint32 n = QRandomGenerator::global()->generate();
-    return native(path) + '.' + QByteArray::number(n, 36);
+    const quint64 n = QRandomGenerator::global()->generate64();
+    return native(path) + kSavingMark + QByteArray::number(n, 16).rightJustified(kSavingDigits, '0');
+}
+
+bool isTemporaryName(const QString& name, const QString& vaultName) {
+    const QString prefix = vaultName + QLatin1String(kSavingMark);
+    if (!name.startsWith(prefix) || name.size() != prefix.size() + kSavingDigits) return false;
+    for (qsizetype i = prefix.size(); i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
+    }
+    return true;
+}
+
+Stamp stampFrom(const struct stat& st) {
+    return {true,
+            static_cast<quint64>(st.st_dev),
+            static_cast<quint64>(st.st_ino),
+            static_cast<qint64>(st.st_size),
+            static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<qint64>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
 }
 
 }  // namespace
@@ -202,7 +227,28 @@ WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* 
     return {};
 }
 
-ReadResult readPlain(const QString& path, QByteArray* bytes) {
+Stamp stampOf(const QString& path) {
+    struct stat st {};
+    if (::stat(native(path).constData(), &st) != 0) return {};
+    return stampFrom(st);
+}
+
+int removeLeftovers(const QString& path) {
+    const QFileInfo vault(path);
+    const QDir folder = vault.absoluteDir();
+    int removed = 0;
+    for (const QString& name : folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System)) {
+        if (!isTemporaryName(name, vault.fileName())) continue;
+        const QByteArray full = native(folder.filePath(name));
+        struct stat st {};
+        // Never through a link, never a folder, never someone else's file.
+        if (::lstat(full.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (::unlink(full.constData()) == 0) ++removed;
+    }
+    return removed;
+}
+
+ReadResult readPlain(const QString& path, QByteArray* bytes, Stamp* stamp) {
     const QByteArray name = native(path);
     // Non-blocking, so that opening a named pipe returns at once.
     const int fd = static_cast<int>(
@@ -237,7 +283,10 @@ ReadResult readPlain(const QString& path, QByteArray* bytes) {
             have += n;
         }
         out.truncate(have);
-        if (result.kind == ReadKind::Plain) *bytes = std::move(out);
+        if (result.kind == ReadKind::Plain) {
+            *bytes = std::move(out);
+            if (stamp) *stamp = stampFrom(st);
+        }
     }
     ::close(fd);
     return result;
@@ -269,7 +318,15 @@ WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* 
     return {};
 }
 
-ReadResult readPlain(const QString& path, QByteArray* bytes) {
+Stamp stampOf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return {};
+    return {true, 0, 0, info.size(), info.lastModified().toMSecsSinceEpoch() * 1000000, 0};
+}
+
+int removeLeftovers(const QString&) { return 0; }
+
+ReadResult readPlain(const QString& path, QByteArray* bytes, Stamp* stamp) {
     const QFileInfo info(path);
     if (!info.exists()) return {ReadKind::Missing, QStringLiteral("No such file or directory")};
     if (info.isDir()) return {ReadKind::Folder, {}};
@@ -277,6 +334,7 @@ ReadResult readPlain(const QString& path, QByteArray* bytes) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {ReadKind::Error, file.errorString()};
     *bytes = file.readAll();
+    if (stamp) *stamp = stampOf(path);
     return {};
 }
 

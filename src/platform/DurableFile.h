@@ -51,6 +51,22 @@ WriteResult replace(const QString& path, const QByteArray& bytes, int mode);
 // disk. *taken is set, and nothing done, when the name exists in any form.
 WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* taken);
 
+// Which file a name stands for, and which version of it: a file replaced by
+// a rename, or written in place, has another stamp.
+struct Stamp {
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    friend bool operator==(const Stamp&, const Stamp&) = default;
+};
+
+// The stamp of what the name leads to now; one that does not exist when
+// nothing is there (or it cannot be looked at).
+Stamp stampOf(const QString& path);
+
 enum class ReadKind { Plain, Missing, Folder, Special, Error };
 struct ReadResult {
     ReadKind kind = ReadKind::Plain;
@@ -58,8 +74,15 @@ struct ReadResult {
 };
 
 // Opens first, then looks at what was opened: a named pipe swapped in cannot
-// block the read. Reads only a plain file.
-ReadResult readPlain(const QString& path, QByteArray* bytes);
+// block the read. Reads only a plain file. *stamp, when given, receives the
+// stamp of the file that was read.
+ReadResult readPlain(const QString& path, QByteArray* bytes, Stamp* stamp = nullptr);
+
+// Removes the new files that saves over path left behind when they were
+// killed before their rename: plain files of ours with the name a save gives
+// them, nothing else. Only while no save of ours can be running. Returns how
+// many went.
+int removeLeftovers(const QString& path);
 
 // The permission bits of an existing file, -1 when there is none.
 int permissions(const QString& path);

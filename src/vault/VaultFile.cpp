@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHashFunctions>
 
 namespace VaultFile {
 namespace {
@@ -36,8 +37,8 @@ Result EnsureDataFile(const QString& path) {
     return writeAtomic(path, QByteArrayLiteral("\r\n"));
 }
 
-Result read(const QString& path, QByteArray* bytes) {
-    const DurableFile::ReadResult r = DurableFile::readPlain(path, bytes);
+Result read(const QString& path, QByteArray* bytes, DurableFile::Stamp* stamp) {
+    const DurableFile::ReadResult r = DurableFile::readPlain(path, bytes, stamp);
     switch (r.kind) {
         case DurableFile::ReadKind::Plain: return {};
         case DurableFile::ReadKind::Missing: return failure(QStringLiteral("Cannot open"), path, r.why);
@@ -51,7 +52,7 @@ Result read(const QString& path, QByteArray* bytes) {
     return failure(QStringLiteral("Cannot read"), path, r.why);
 }
 
-Result writeAtomic(const QString& path, const QByteArray& bytes) {
+Result writeAtomic(const QString& path, const QByteArray& bytes, DurableFile::Stamp* written) {
     // A vault that is a link is saved where the link points, as it always was.
     const QFileInfo info(path);
     const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
@@ -62,8 +63,11 @@ Result writeAtomic(const QString& path, const QByteArray& bytes) {
                            false);
 
     QByteArray back;
-    if (const DurableFile::ReadResult r = DurableFile::readPlain(path, &back); r.kind != DurableFile::ReadKind::Plain)
+    DurableFile::Stamp stamp;
+    if (const DurableFile::ReadResult r = DurableFile::readPlain(path, &back, &stamp);
+        r.kind != DurableFile::ReadKind::Plain)
         return replacedBut(path, QStringLiteral("it could not be read back: ") + r.why, false);
+    if (written) *written = stamp;
     if (back != bytes) return replacedBut(path, QStringLiteral("the file on disk differs from what was written"), true);
     return {};
 }
@@ -71,6 +75,10 @@ Result writeAtomic(const QString& path, const QByteArray& bytes) {
 Result backup(const QString& path, QString* keptAs) {
     QByteArray bytes;
     if (Result r = read(path, &bytes); !r.ok) return r;
+    return keep(path, bytes, keptAs);
+}
+
+Result keep(const QString& path, const QByteArray& bytes, QString* keptAs) {
     const QString first = path + QStringLiteral(".bak");
     for (int n = 0; n <= kMaxBackups; ++n) {
         const QString name = n == 0 ? first : first + QLatin1Char('.') + QString::number(n);
@@ -87,5 +95,17 @@ Result backup(const QString& path, QString* keptAs) {
                    QStringLiteral("%1 and %1.1 to %1.%2 are all taken; move some of them away")
                        .arg(QDir::toNativeSeparators(first), QString::number(kMaxBackups)));
 }
+
+int removeLeftovers(const QString& path) {
+    // A vault that is a link is saved beside where it points.
+    const QFileInfo info(path);
+    int removed = DurableFile::removeLeftovers(path);
+    if (info.isSymLink() && info.exists()) removed += DurableFile::removeLeftovers(info.canonicalFilePath());
+    return removed;
+}
+
+size_t Version::fingerprintOf(const QByteArray& bytes) { return qHash(QByteArrayView(bytes), size_t(0x7e55)); }
+
+Version Version::of(const DurableFile::Stamp& stamp, const QByteArray& bytes) { return {stamp, fingerprintOf(bytes)}; }
 
 }  // namespace VaultFile

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DurableFile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -28,19 +30,35 @@ QString vaultPath(const QString& folder);
 Result EnsureDataFile(const QString& path);
 
 // Reads a plain file only: a named pipe or a device would block the read or
-// never end.
-Result read(const QString& path, QByteArray* bytes);
+// never end. *stamp, when given, receives the stamp of what was read.
+Result read(const QString& path, QByteArray* bytes, DurableFile::Stamp* stamp = nullptr);
 
 // Writes the bytes to an owner-only temporary file beside path, syncs it to
 // disk and renames it over path, then syncs the folder and reads the file
 // back. A new file is owner-only; an existing one keeps its permissions. A
 // failure before the rename leaves the old file; one after it is told as such.
-Result writeAtomic(const QString& path, const QByteArray& bytes);
+// *written, when given, receives the stamp of the file read back.
+Result writeAtomic(const QString& path, const QByteArray& bytes, DurableFile::Stamp* written = nullptr);
 
 // Copies path owner-only to path + ".bak", or, when that name is taken, to
 // the first free ".bak.1", ".bak.2", ...: the copy is created exclusively, so
 // an earlier backup, or whatever a link points to, is never written over.
 // *keptAs receives the name used.
 Result backup(const QString& path, QString* keptAs);
+// The same for bytes already read from path.
+Result keep(const QString& path, const QByteArray& bytes, QString* keptAs);
+
+// Removes what saves over path left behind when they were killed before
+// their rename, and nothing else. Only while the vault's lock is held.
+int removeLeftovers(const QString& path);
+
+// One version of the vault file: which file it was, and a fingerprint of its
+// bytes, so that a file touched but not changed is known for the same.
+struct Version {
+    DurableFile::Stamp stamp;
+    size_t fingerprint = 0;
+    static Version of(const DurableFile::Stamp& stamp, const QByteArray& bytes);
+    static size_t fingerprintOf(const QByteArray& bytes);
+};
 
 }  // namespace VaultFile

@@ -308,7 +308,8 @@ private slots:
                 main->lstPass->items().remove(1);
                 t.app->forms.get<frmAdd>()->cmdAdd_Click(0);
             },
-            .text = "The entry you were editing is no longer in the list.  Your changes are saved as a new entry.",
+            .text = "The entry you were editing is no longer in the list: it was deleted, or changed by another "
+                    "program.  Your changes are saved as a new entry.",
             .caption = "Error"};
         QTest::newRow("deleting an entry") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {

@@ -135,8 +135,8 @@ void frmAdd::cmdAdd_Click(int) {
         // Said only once it is true; a failed save has told the user already.
         if (editedRowGone) {
             app().msgBox(this,
-                         QStringLiteral("The entry you were editing is no longer in the list.  "
-                                        "Your changes are saved as a new entry."),
+                         QStringLiteral("The entry you were editing is no longer in the list: it was deleted, or "
+                                        "changed by another program.  Your changes are saved as a new entry."),
                          QStringLiteral("Error"));
         }
     }

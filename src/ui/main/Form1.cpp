@@ -162,6 +162,7 @@ void Form1::afterFormLoad() {
 }
 
 void Form1::Form_Unload() {
+    app().sync.stop();
     Forms& forms = app().forms;
     forms.unload<Form8>();
     forms.unload<frmAbout>();

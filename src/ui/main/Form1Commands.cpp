@@ -50,13 +50,25 @@ void Form1::cmdDelete_Click() {
                          QStringLiteral("Username: ") + items.text(n) + QStringLiteral("\r\n") +
                          QStringLiteral("Password: ") + items.subItem(n, 1) + QStringLiteral("\r\n") +
                          QStringLiteral("Used At: ") + items.subItem(n, 2);
+    // The list can be read again while the question is open: delete the entry
+    // that was asked about, wherever it is now.
+    const ListItems::RowId asked = items.rowId(n);
     const MsgResult answer =
         app().msgBox(this, text, QStringLiteral("Confirm Delete"), MsgButtons::OkCancel, MsgResult::Ok);
     if (answer != MsgResult::Ok) {
         SetStatus(QStringLiteral("Entry not deleted, cancelled by user"));
         return;
     }
-    items.remove(n);
+    const qsizetype now = items.positionOf(asked);
+    if (now == 0) {
+        SetStatus(QStringLiteral("Entry not deleted: it was changed or removed by another program"));
+        app().msgBox(this,
+                     QStringLiteral("The entry you asked to delete has been changed or removed by another program "
+                                    "in the meantime.  Nothing was deleted."),
+                     QStringLiteral("Error"));
+        return;
+    }
+    items.remove(now);
     if (SaveData(app())) SetStatus(QStringLiteral("Entry deleted successfully, data saved."));
 }
 
