@@ -8,6 +8,7 @@
 #include "vault/VaultCodec.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QObject>
 
 VaultSync::VaultSync(App& app) : app_(app) {
@@ -37,8 +38,9 @@ bool VaultSync::sameBytes(const QByteArray& bytes) const {
 bool VaultSync::keepUnseen(QString* keptAs, QString* error) {
     const QString path = app_.vaultPath();
     const DurableFile::Stamp now = DurableFile::stampOf(path);
-    // Unchanged, or gone: there is nothing to lose.
-    if (now == known_.stamp || !now.exists) return true;
+    // Unchanged, or gone: there is nothing to lose. A folder in the way is the
+    // save's to tell.
+    if (now == known_.stamp || !now.exists || !QFileInfo(path).isFile()) return true;
     QByteArray bytes;
     DurableFile::Stamp read;
     if (VaultFile::Result r = VaultFile::read(path, &bytes, &read); !r.ok) {

@@ -1,7 +1,57 @@
 #include "app/modGlobals.h"
 #include "support/Unlocked.h"
 
+#include "platform/DurableFile.h"
+
 #include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <utility>
+
+namespace {
+
+// Another program's ways of putting a new version in place.
+void renameOver(const QString& path, const QByteArray& bytes) {
+    const QString temporary = path + ".sync-tmp";
+    QFile f(temporary);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+    f.close();
+    QCOMPARE(std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()), 0);
+}
+
+void inPlace(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));  // truncates the same file
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+const Entry amy{"amy", "1", "a.org"};
+const Entry bob{"bob", "2", "b.org"};
+const Entry cat{"cat", "3", "c.org"};
+
+// A change made from outside while the main window is open, and what the user meets.
+struct Outside {
+    std::function<void(Unlocked&)> before = {};  // the list as the user left it
+    std::function<void(Unlocked&)> change = {};
+    QStringList shown = {};         // usernames in the order shown, after the change
+    QString selected = {};          // the username still selected
+    QString told = {};              // part of the one message box, or empty for none
+    QString statusPart = {};        // part of the status line
+    QByteArray keptAside = {};      // data.enc.bak's bytes, empty for no backup
+    std::vector<Entry> saved = {};  // the vault's entries after the next save
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Outside)
 
 class tst_modGlobals : public QObject {
     Q_OBJECT
@@ -67,6 +117,161 @@ private slots:
         u.items().remove(1);
         QVERIFY(SaveData(*u.app));
         QCOMPARE(u.vaultBytes(), QByteArray::fromHex("f0f70d0a0d0a"));
+    }
+
+    void outsideChanges_data() {
+        QTest::addColumn<Outside>("o");
+        const auto sortedDown = [](Unlocked& u) {
+            ListItems::SortBatch batch(u.items());
+            u.items().setSortKey(0);
+            u.items().setSortOrder(1);
+            u.items().setSorted(true);
+            u.items().setSelected(1, true);  // bob
+        };
+        QTest::newRow("replaced by a rename, sort and selection kept")
+            << Outside{.before = sortedDown,
+                       .change =
+                           [](Unlocked& u) {
+                               renameOver(u.vaultPath(), vaultOf("pw", {amy, bob, cat}));
+                           },
+                       .shown = {"cat", "bob", "amy"},
+                       .selected = "bob",
+                       .statusPart = "Reloaded 3 entries: the vault file was changed by another program",
+                       .saved = {cat, bob, amy}};
+        QTest::newRow("written in place") << Outside{.change =
+                                                         [](Unlocked& u) {
+                                                             inPlace(u.vaultPath(), vaultOf("pw", {cat, amy}));
+                                                         },
+                                                     .shown = {"cat", "amy"},
+                                                     .statusPart = "Reloaded 2 entries",
+                                                     .saved = {cat, amy}};
+        QTest::newRow("another master password: kept aside, never shown")
+            << Outside{.change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("other", {cat})); },
+                       .shown = {"bob", "amy"},
+                       .told =
+                           "it was saved with another master password.\n\nThat version has been "
+                           "kept as ",
+                       .statusPart = "kept as",
+                       .keptAside = vaultOf("other", {cat}),
+                       .saved = {bob, amy}};
+        QTest::newRow("no master password: kept aside")
+            << Outside{.change = [](Unlocked& u) { inPlace(u.vaultPath(), "\r\n" + vaultOf("pw", {cat})); },
+                       .shown = {"bob", "amy"},
+                       .told = "it holds no master password",
+                       .keptAside = "\r\n" + vaultOf("pw", {cat}),
+                       .saved = {bob, amy}};
+        QTest::newRow("deleted: told, the entries stay, the next save writes it again")
+            << Outside{.change = [](Unlocked& u) { QVERIFY(QFile::remove(u.vaultPath())); },
+                       .shown = {"bob", "amy"},
+                       .told = "has been deleted by another program",
+                       .statusPart = "deleted",
+                       .saved = {bob, amy}};
+        QTest::newRow("over changes that could not be saved: kept aside, the changes stay")
+            << Outside{.before =
+                           [](Unlocked& u) {
+                               const auto old = DurableFile::setFaultHook(
+                                   [](DurableFile::Op op) { return op == DurableFile::Op::Rename ? EIO : 0; });
+                               u.items().add("dan", "4", "");
+                               QVERIFY(!SaveData(*u.app));
+                               DurableFile::setFaultHook(old);
+                               u.fakes.messageBox->shown.clear();
+                           },
+                       .change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("pw", {cat})); },
+                       .shown = {"bob", "amy", "dan"},
+                       .told = "the list holds changes of yours that are not saved yet",
+                       .keptAside = vaultOf("pw", {cat}),
+                       .saved = {bob, amy, {"dan", "4", ""}}};
+        QTest::newRow("changed just before a save, unnoticed: kept aside first")
+            << Outside{.before = [](Unlocked& u) { u.app->sync.stop(); },  // a share that sends no notifications
+                       .change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("pw", {cat})); },
+                       .shown = {"bob", "amy"},
+                       .told =
+                           "had been changed by another program since Tressik last read it.  "
+                           "That version has been kept as ",
+                       .keptAside = vaultOf("pw", {cat}),
+                       .saved = {bob, amy}};
+        QTest::newRow("touched, not changed: nothing read again, nothing kept")
+            << Outside{.change =
+                           [](Unlocked& u) {
+                               inPlace(u.vaultPath(), u.vaultBytes());
+                               u.app->sync.check();
+                           },
+                       .shown = {"bob", "amy"},
+                       .statusPart = "Loaded 2 entries",
+                       .saved = {bob, amy}};
+    }
+    void outsideChanges() {
+        QFETCH(Outside, o);
+        Unlocked u({bob, amy});
+        if (o.before) o.before(u);
+        const QString before = u.status();
+        o.change(u);
+        const bool seen = !o.statusPart.isEmpty() && !o.statusPart.startsWith("Loaded");
+        if (seen) QTRY_VERIFY2(u.status().contains(o.statusPart), qPrintable(u.status()));
+        if (!seen && !o.told.isEmpty() && !o.told.startsWith("had been"))
+            QTRY_VERIFY(!u.fakes.messageBox->shown.empty());
+        if (o.statusPart.startsWith("Loaded")) QCOMPARE(u.status(), before);
+        QCOMPARE(u.usernames(), o.shown);
+        if (!o.selected.isEmpty()) QCOMPARE(u.items().text(u.items().firstSelected()), o.selected);
+
+        // The next change saves the list as shown, with our master password.
+        QVERIFY(SaveData(*u.app));
+        QCOMPARE(u.vaultBytes(), vaultOf("pw", o.saved));
+        const auto& shown = u.fakes.messageBox->shown;
+        QCOMPARE(shown.size(), qsizetype(o.told.isEmpty() ? 0 : 1));
+        if (!o.told.isEmpty()) QVERIFY2(shown.front().text.contains(o.told), qPrintable(shown.front().text));
+        const QString bak = u.vaultPath() + ".bak";
+        QCOMPARE(fileBytes(bak), o.keptAside.isEmpty() ? QByteArray("<missing>") : o.keptAside);
+        if (!o.keptAside.isEmpty()) QVERIFY(shown.front().text.contains(QDir::toNativeSeparators(bak)));
+    }
+
+    // The editor and the delete question act on the entry they were opened
+    // for, found again in a list read again while they were open.
+    void openEditorAndQuestionFollowTheEntry_data() {
+        QTest::addColumn<bool>("editor");
+        QTest::addColumn<bool>("changedElsewhere");
+        QTest::addColumn<std::vector<Entry>>("saved");
+        QTest::addColumn<QString>("told");
+        const Entry edited{"bob", "new", "b.org"};
+        QTest::newRow("editor, the entry untouched") << true << false << std::vector<Entry>{cat, edited, amy} << "";
+        QTest::newRow("editor, the entry changed there")
+            << true << true << std::vector<Entry>{cat, {"bob", "9", "b.org"}, amy, edited} << "saved as a new entry";
+        QTest::newRow("delete, the entry untouched") << false << false << std::vector<Entry>{cat, amy} << "";
+        QTest::newRow("delete, the entry changed there")
+            << false << true << std::vector<Entry>{cat, {"bob", "9", "b.org"}, amy} << "Nothing was deleted";
+    }
+    void openEditorAndQuestionFollowTheEntry() {
+        QFETCH(bool, editor);
+        QFETCH(bool, changedElsewhere);
+        QFETCH(std::vector<Entry>, saved);
+        QFETCH(QString, told);
+        Unlocked u({amy, bob});
+        u.items().setSelected(2, true);
+        const Entry there = changedElsewhere ? Entry{"bob", "9", "b.org"} : bob;
+        const auto outside = [&] {
+            renameOver(u.vaultPath(), vaultOf("pw", {cat, there, amy}));
+            QTRY_VERIFY(u.status().startsWith("Reloaded"));
+        };
+        if (editor) {
+            u.main->cmdEdit_Click();
+            outside();
+            frmAdd* e = u.app->forms.get<frmAdd>();
+            e->txtPassword->setText("new");
+            e->cmdAdd_Click(0);
+        } else {
+            bool changed = false;  // while the question is open, not the boxes after it
+            u.fakes.messageBox->whileOpen = [&] {
+                if (!std::exchange(changed, true)) outside();
+            };
+            u.main->cmdDelete_Click();
+            u.fakes.messageBox->whileOpen = nullptr;
+        }
+        QCOMPARE(u.vaultBytes(), vaultOf("pw", saved));
+        const auto& shown = u.fakes.messageBox->shown;
+        const auto tellings = std::count_if(shown.begin(), shown.end(),
+                                            [&](const auto& m) { return !told.isEmpty() && m.text.contains(told); });
+        QCOMPARE(tellings, told.isEmpty() ? 0 : 1);
+        QCOMPARE(shown.size(), qsizetype((editor ? 0 : 1) + (told.isEmpty() ? 0 : 1)));
     }
 
     void hundredThousandEntries() {

@@ -305,6 +305,35 @@ private slots:
         QVERIFY(r.error.contains("data.enc"));
     }
 
+    // A save killed before its rename leaves its new file; only such files go.
+    void leftoversOfAKilledSaveAreRemovedAndNothingElse() {
+        QTemporaryDir dir;
+        const QString path = VaultFile::vaultPath(dir.path());
+        put(path, "old vault");
+        QProcess writer;
+        writer.start(QStringLiteral(VAULT_WRITER), {path, "die-before-rename"});
+        QVERIFY(writer.waitForFinished(10000));
+        QCOMPARE(writer.exitCode(), 9);
+        QCOMPARE(contents(path), QByteArray("old vault"));
+        const QStringList left = leftovers(dir.path(), "data.enc");
+        QCOMPARE(left.size(), 1);
+        QCOMPARE(contents(dir.filePath(left.front())), QByteArray(500000, 'B'));
+
+        const QStringList theirs = {"data.enc.bak", "data.enc.old", "data.enc.saving-notours", "data.enc.saving-0123",
+                                    "data.enc.saving-0123456789abcdef.txt", "other.saving-0123456789abcdef"};
+        for (const QString& name : theirs) put(dir.filePath(name), "keep");
+        QVERIFY(QDir(dir.path()).mkdir("data.enc.saving-00000000000000aa"));
+        QVERIFY(QFile::link(dir.filePath("data.enc.bak"), dir.filePath("data.enc.saving-00000000000000bb")));
+        QCOMPARE(VaultFile::removeLeftovers(path), 1);
+        QStringList after = leftovers(dir.path(), "data.enc");
+        after.sort();
+        QStringList expected = theirs + QStringList{"data.enc.saving-00000000000000bb"};
+        expected.sort();
+        QCOMPARE(after, expected);
+        QVERIFY(QFileInfo(dir.filePath("data.enc.saving-00000000000000aa")).isDir());
+        QCOMPARE(contents(path), QByteArray("old vault"));
+    }
+
     void killedWriterLeavesOldOrNew() {
         QTemporaryDir dir;
         const QString path = VaultFile::vaultPath(dir.path());
