@@ -63,31 +63,51 @@ void ListItems::clear() {
 }
 
 void ListItems::replaceAll(std::vector<PackedEntry>&& cells) {
-    // The old rows by the hash of their texts, equal hashes in row order.
-    std::vector<std::pair<size_t, qsizetype>> old;
-    old.reserve(static_cast<size_t>(rows_.size()));
-    for (qsizetype i = 0; i < rows_.size(); ++i) old.emplace_back(rows_[i].cells.hash(), i);
-    std::sort(old.begin(), old.end());
-    std::vector<bool> taken(old.size(), false);
-
     QSet<RowId> selectedIds;
     for (const QModelIndex& i : selection_.selectedRows()) selectedIds.insert(rows_.at(i.row()).id);
     const RowId currentId = selection_.currentIndex().isValid() ? rows_.at(selection_.currentIndex().row()).id : 0;
 
+    // Most of a new version is the old one in the same order: walk both, a
+    // few rows of slack for an edit, an insertion or a removal.
+    constexpr qsizetype kSlack = 8;
+    const qsizetype oldCount = rows_.size();
+    std::vector<bool> taken(static_cast<size_t>(oldCount), false);
+    std::vector<RowId> ids(cells.size(), 0);
+    std::vector<size_t> unresolved;
+    qsizetype at = 0;
+    for (size_t j = 0; j < cells.size(); ++j) {
+        for (qsizetype k = at; k < std::min(oldCount, at + kSlack); ++k) {
+            if (taken[static_cast<size_t>(k)] || !(rows_[k].cells == cells[j])) continue;
+            taken[static_cast<size_t>(k)] = true;
+            ids[j] = rows_[k].id;
+            at = k + 1;
+            break;
+        }
+        if (ids[j] == 0) unresolved.push_back(j);
+    }
+    // The rest (moved rows, a reordered file) by the hash of their texts,
+    // equal rows matched in order.
+    if (!unresolved.empty()) {
+        std::vector<std::pair<size_t, qsizetype>> left;
+        for (qsizetype k = 0; k < oldCount; ++k)
+            if (!taken[static_cast<size_t>(k)]) left.emplace_back(rows_[k].cells.hash(), k);
+        std::sort(left.begin(), left.end());
+        for (const size_t j : unresolved) {
+            auto it = std::lower_bound(left.begin(), left.end(), std::pair<size_t, qsizetype>(cells[j].hash(), 0));
+            for (; it != left.end() && it->first == cells[j].hash(); ++it) {
+                const auto k = static_cast<size_t>(it->second);
+                if (taken[k] || !(rows_[it->second].cells == cells[j])) continue;
+                taken[k] = true;
+                ids[j] = rows_[it->second].id;
+                break;
+            }
+        }
+    }
+
     QList<Row> next;
     next.reserve(static_cast<qsizetype>(cells.size()));
-    for (PackedEntry& c : cells) {
-        const size_t h = c.hash();
-        RowId id = 0;
-        auto it = std::lower_bound(old.begin(), old.end(), std::pair<size_t, qsizetype>(h, 0));
-        for (; it != old.end() && it->first == h && id == 0; ++it) {
-            const auto k = static_cast<size_t>(it - old.begin());
-            if (taken[k] || !(rows_[it->second].cells == c)) continue;
-            taken[k] = true;
-            id = rows_[it->second].id;
-        }
-        next.push_back(Row{id != 0 ? id : nextId_++, std::move(c)});
-    }
+    for (size_t j = 0; j < cells.size(); ++j)
+        next.push_back(Row{ids[j] != 0 ? ids[j] : nextId_++, std::move(cells[j])});
     beginResetModel();
     rows_ = std::move(next);
     endResetModel();
