@@ -79,7 +79,8 @@ void VaultSync::checkOnce() {
     if (!watch_.watching()) return;
     const QString path = app_.vaultPath();
     const DurableFile::Stamp now = DurableFile::stampOf(path);
-    if (now == known_.stamp) return;
+    // Known, or already told as one that can be neither read nor kept.
+    if (now == known_.stamp || (now.exists && now == untaken_)) return;
     const QString shown = QDir::toNativeSeparators(path);
     if (!now.exists) {
         known_ = {};
@@ -92,8 +93,7 @@ void VaultSync::checkOnce() {
     QByteArray bytes;
     DurableFile::Stamp read;
     if (VaultFile::Result r = VaultFile::read(path, &bytes, &read); !r.ok) {
-        if (now == unreadable_) return;
-        unreadable_ = now;
+        untaken_ = now;
         tell(QStringLiteral("The vault file %1 has been changed by another program, and Tressik cannot read it.\n\n"
                             "%2\n\nThe list stays as it was, and Tressik saves nothing over the file while it "
                             "cannot keep a copy of it.")
@@ -141,6 +141,7 @@ void VaultSync::keepAside(const QByteArray& bytes, const VaultFile::Version& ver
     QString keptAs;
     if (VaultFile::Result r = VaultFile::keep(path, bytes, &keptAs); !r.ok) {
         // Not remembered: the next save tries to keep it again, and does not go on without.
+        untaken_ = version.stamp;
         tell(QStringLiteral("The vault file %1 has been changed by another program, and Tressik cannot show that "
                             "version: %2.  It could not be kept aside either.\n\n%3\n\nThe list stays as it was, "
                             "and Tressik saves nothing over the file until it can keep a copy of it.")

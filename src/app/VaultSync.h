@@ -51,7 +51,7 @@ private:
     App& app_;
     FileWatch watch_;
     VaultFile::Version known_;
-    DurableFile::Stamp unreadable_;  // an outside version already told as unreadable
+    DurableFile::Stamp untaken_;  // an outside version told as one that can be neither read nor kept
     bool unsaved_ = false;
     bool checking_ = false;
     bool again_ = false;
