@@ -21,8 +21,8 @@ public:
 
     Globals g;
     Platform platform;
+    VaultSync sync{*this};  // outlives the windows, which stop it
     Forms forms{*this};
-    VaultSync sync{*this};
 
     QString vaultPath() const;
 
