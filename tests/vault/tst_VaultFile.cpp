@@ -319,8 +319,12 @@ private slots:
         QCOMPARE(left.size(), 1);
         QCOMPARE(contents(dir.filePath(left.front())), QByteArray(500000, 'B'));
 
-        const QStringList theirs = {"data.enc.bak", "data.enc.old", "data.enc.saving-notours", "data.enc.saving-0123",
-                                    "data.enc.saving-0123456789abcdef.txt", "other.saving-0123456789abcdef"};
+        const QStringList theirs = {"data.enc.bak",
+                                    "data.enc.old",
+                                    "data.enc.saving-notours",
+                                    "data.enc.saving-0123",
+                                    "data.enc.saving-0123456789abcdef.txt",
+                                    "other.saving-0123456789abcdef"};
         for (const QString& name : theirs) put(dir.filePath(name), "keep");
         QVERIFY(QDir(dir.path()).mkdir("data.enc.saving-00000000000000aa"));
         QVERIFY(QFile::link(dir.filePath("data.enc.bak"), dir.filePath("data.enc.saving-00000000000000bb")));

@@ -6,9 +6,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
