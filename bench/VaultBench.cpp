@@ -185,7 +185,7 @@ void reload(benchmark::State& state, const Vault& v) {
 
         QByteArray bytes;
         if (const VaultFile::Result r = VaultFile::read(v.changedPath, &bytes); !r.ok) return fail(state, r.error);
-        items->replaceAll(VaultCodec::readPackedEntries(bytes));
+        items->replaceAll(VaultCodec::EntryLines(bytes));
         releaseFreeMemory();
 
         if (items->count() != v.count + 1 || items->positionOf(first) != 1)

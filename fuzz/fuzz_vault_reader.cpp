@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -66,6 +67,18 @@ void checkPackedSave(const QByteArray& bytes, const QString& master, const std::
     const auto out = VaultCodec::serialiseVault(master, static_cast<qsizetype>(packed.size()),
                                                 [&](qsizetype n) { return &packed[static_cast<size_t>(n)]; });
     check(out == VaultCodec::serialiseVault(master, entries), "packed entries save different bytes");
+
+    // Read one at a time, as an outside change is read into the open list: the
+    // same entries, and a line never taken for an entry it would not load as.
+    const VaultCodec::EntryLines one(bytes);
+    check(one.count() == static_cast<qsizetype>(packed.size()), "entry lines and entries differ in number");
+    for (qsizetype i = 0; i < one.count(); ++i) {
+        check(one.make(i) == packed[static_cast<size_t>(i)], "an entry line builds another entry");
+        for (qsizetype k = std::max<qsizetype>(0, i - 2); k < std::min(one.count(), i + 3); ++k) {
+            const PackedEntry& other = packed[static_cast<size_t>(k)];
+            if (one.holds(i, other)) check(other == packed[static_cast<size_t>(i)], "a line taken for another entry");
+        }
+    }
 }
 
 }  // namespace

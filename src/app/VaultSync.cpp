@@ -126,9 +126,9 @@ void VaultSync::checkOnce() {
 void VaultSync::take(const QByteArray& bytes, const VaultFile::Version& version) {
     Form1* main = app_.forms.get<Form1>();
     if (!main) return;
-    std::vector<PackedEntry> rows = VaultCodec::readPackedEntries(bytes);
-    const auto count = static_cast<qsizetype>(rows.size());
-    main->lstPass->items().replaceAll(std::move(rows));
+    const VaultCodec::EntryLines lines(bytes);
+    const qsizetype count = lines.count();
+    main->lstPass->items().replaceAll(lines);
     known_ = version;
     releaseFreeMemory();
     SetStatus(app_, QStringLiteral("Reloaded ") + QString::number(count) +

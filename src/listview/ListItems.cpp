@@ -62,28 +62,31 @@ void ListItems::clear() {
     endResetModel();
 }
 
-void ListItems::replaceAll(std::vector<PackedEntry>&& cells) {
+void ListItems::replaceAll(const EntrySource& source) {
     QSet<RowId> selectedIds;
     for (const QModelIndex& i : selection_.selectedRows()) selectedIds.insert(rows_.at(i.row()).id);
     const RowId currentId = selection_.currentIndex().isValid() ? rows_.at(selection_.currentIndex().row()).id : 0;
 
     // Most of a new version is the old one in the same order: walk both, a
-    // few rows of slack for an edit, an insertion or a removal.
+    // few rows of slack for an edit, an insertion or a removal. A row found
+    // again is kept as it is, not built anew.
     constexpr qsizetype kSlack = 8;
     const qsizetype oldCount = rows_.size();
+    const qsizetype newCount = source.count();
     std::vector<bool> taken(static_cast<size_t>(oldCount), false);
-    std::vector<RowId> ids(cells.size(), 0);
-    std::vector<size_t> unresolved;
+    QList<Row> next(newCount);
+    std::vector<qsizetype> unresolved;
     qsizetype at = 0;
-    for (size_t j = 0; j < cells.size(); ++j) {
-        for (qsizetype k = at; k < std::min(oldCount, at + kSlack); ++k) {
-            if (taken[static_cast<size_t>(k)] || !(rows_[k].cells == cells[j])) continue;
+    for (qsizetype j = 0; j < newCount; ++j) {
+        bool found = false;
+        for (qsizetype k = at; k < std::min(oldCount, at + kSlack) && !found; ++k) {
+            if (taken[static_cast<size_t>(k)] || !source.holds(j, rows_[k].cells)) continue;
             taken[static_cast<size_t>(k)] = true;
-            ids[j] = rows_[k].id;
+            next[j] = std::move(rows_[k]);
             at = k + 1;
-            break;
+            found = true;
         }
-        if (ids[j] == 0) unresolved.push_back(j);
+        if (!found) unresolved.push_back(j);
     }
     // The rest (moved rows, a reordered file) by the hash of their texts,
     // equal rows matched in order.
@@ -92,32 +95,31 @@ void ListItems::replaceAll(std::vector<PackedEntry>&& cells) {
         for (qsizetype k = 0; k < oldCount; ++k)
             if (!taken[static_cast<size_t>(k)]) left.emplace_back(rows_[k].cells.hash(), k);
         std::sort(left.begin(), left.end());
-        for (const size_t j : unresolved) {
-            auto it = std::lower_bound(left.begin(), left.end(), std::pair<size_t, qsizetype>(cells[j].hash(), 0));
-            for (; it != left.end() && it->first == cells[j].hash(); ++it) {
+        for (const qsizetype j : unresolved) {
+            Row& row = next[j];
+            row.cells = source.make(j);
+            const size_t h = row.cells.hash();
+            auto it = std::lower_bound(left.begin(), left.end(), std::pair<size_t, qsizetype>(h, 0));
+            for (; it != left.end() && it->first == h && row.id == 0; ++it) {
                 const auto k = static_cast<size_t>(it->second);
-                if (taken[k] || !(rows_[it->second].cells == cells[j])) continue;
+                if (taken[k] || !(rows_[it->second].cells == row.cells)) continue;
                 taken[k] = true;
-                ids[j] = rows_[it->second].id;
-                break;
+                row.id = rows_[it->second].id;
             }
+            if (row.id == 0) row.id = nextId_++;
         }
     }
 
-    QList<Row> next;
-    next.reserve(static_cast<qsizetype>(cells.size()));
-    for (size_t j = 0; j < cells.size(); ++j)
-        next.push_back(Row{ids[j] != 0 ? ids[j] : nextId_++, std::move(cells[j])});
     beginResetModel();
     rows_ = std::move(next);
     endResetModel();
     if (sorted_) resort();
     if (selectedIds.isEmpty() && currentId == 0) return;
     for (qsizetype i = 0; i < rows_.size(); ++i) {
-        const QModelIndex at = index(static_cast<int>(i), 0);
-        if (rows_[i].id == currentId) selection_.setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+        const QModelIndex place = index(static_cast<int>(i), 0);
+        if (rows_[i].id == currentId) selection_.setCurrentIndex(place, QItemSelectionModel::NoUpdate);
         if (selectedIds.contains(rows_[i].id))
-            selection_.select(at, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selection_.select(place, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "entry/EntrySource.h"
 #include "entry/PackedEntry.h"
 
 #include <QAbstractTableModel>
@@ -50,10 +51,10 @@ public:
     void appendMany(std::vector<PackedEntry>&& rows);
     void remove(qsizetype position);
     void clear();
-    // Puts these rows, in this order, in place of all rows, then sorts as the
-    // list is sorted. A row whose three texts come again keeps its identity
-    // (equal rows are matched in order), and stays selected if it was.
-    void replaceAll(std::vector<PackedEntry>&& rows);
+    // Puts these entries, in this order, in place of all rows, then sorts as
+    // the list is sorted. A row whose three texts come again keeps its
+    // identity (equal rows are matched in order), and stays selected if it was.
+    void replaceAll(const EntrySource& entries);
 
     // --- selection ---
     QItemSelectionModel* selectionModel() { return &selection_; }

@@ -57,28 +57,65 @@ QString decodeLine(const unsigned char* raw, qsizetype length) {
     return CodePage::decode(plain);
 }
 
-PackedEntry packLine(const unsigned char* raw, qsizetype length) {
-    // Split at every separator; pieces after the third are ignored, missing ones are empty.
-    qsizetype begin[3] = {0, length, length};
-    qsizetype end[3] = {length, length, length};
-    for (int i = 0; i < 2; ++i) {
-        const qsizetype at = findSeparator(raw, begin[i], length);
-        if (at < 0) break;
-        end[i] = at;
-        begin[i + 1] = at + 3;
-        end[i + 1] = length;
-    }
-    if (const qsizetype at = findSeparator(raw, begin[2], length); begin[2] < length && at >= 0) end[2] = at;
+// Where a line's three pieces lie: split at every separator; pieces after
+// the third are ignored, missing ones are empty.
+struct Pieces {
+    qsizetype begin[3];
+    qsizetype end[3];
+    qsizetype size(int i) const { return end[i] - begin[i]; }
+};
 
-    const qsizetype len0 = end[0] - begin[0];
-    const qsizetype len1 = end[1] - begin[1];
-    const qsizetype len2 = end[2] - begin[2];
-    PackedEntry e = PackedEntry::withCodePageBytes(len0, len1, len2);
+Pieces splitLine(const unsigned char* raw, qsizetype length) {
+    Pieces p{{0, length, length}, {length, length, length}};
+    for (int i = 0; i < 2; ++i) {
+        const qsizetype at = findSeparator(raw, p.begin[i], length);
+        if (at < 0) break;
+        p.end[i] = at;
+        p.begin[i + 1] = at + 3;
+        p.end[i + 1] = length;
+    }
+    if (const qsizetype at = findSeparator(raw, p.begin[2], length); p.begin[2] < length && at >= 0) p.end[2] = at;
+    return p;
+}
+
+PackedEntry packLine(const unsigned char* raw, qsizetype length) {
+    const Pieces p = splitLine(raw, length);
+    PackedEntry e = PackedEntry::withCodePageBytes(p.size(0), p.size(1), p.size(2));
     char* out = e.codePageData();
-    unscrambleInto(out, raw + begin[0], len0);
-    unscrambleInto(out + len0, raw + begin[1], len1);
-    unscrambleInto(out + len0 + len1, raw + begin[2], len2);
+    for (int i = 0; i < 3; ++i) {
+        unscrambleInto(out, raw + p.begin[i], p.size(i));
+        out += p.size(i);
+    }
     return e;
+}
+
+// The scrambled bytes are the plain ones with the top bit of each inverted:
+// compared eight at a time.
+bool scrambledEquals(const unsigned char* raw, const char* plain, qsizetype length) {
+    constexpr quint64 kTopBits = 0x8080808080808080ull;
+    qsizetype k = 0;
+    for (; k + 8 <= length; k += 8) {
+        quint64 a = 0;
+        quint64 b = 0;
+        std::memcpy(&a, raw + k, 8);
+        std::memcpy(&b, plain + k, 8);
+        if ((a ^ kTopBits) != b) return false;
+    }
+    for (; k < length; ++k)
+        if ((raw[k] ^ 0x80u) != static_cast<unsigned char>(plain[k])) return false;
+    return true;
+}
+
+// The line would load as exactly this entry.
+bool lineHolds(const unsigned char* raw, qsizetype length, const PackedEntry& e) {
+    // Written by the program, the line is the three fields and two separators.
+    if (!e.isCodePage() || length != e.fieldSize(0) + e.fieldSize(1) + e.fieldSize(2) + 6) return false;
+    const Pieces p = splitLine(raw, length);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArrayView field = e.codePageField(i);
+        if (field.size() != p.size(i) || !scrambledEquals(raw + p.begin[i], field.data(), field.size())) return false;
+    }
+    return true;
 }
 
 // Writes the text's file bytes at w; false when a character has no byte.
@@ -279,6 +316,24 @@ QString entryProblem(const Entry& entry) {
         }
     }
     return {};
+}
+
+EntryLines::EntryLines(const QByteArray& bytes) : base_(bytesOf(bytes)) {
+    lines_.reserve(static_cast<size_t>(bytes.size() / 40));
+    forEachLine(bytes, [&](qsizetype lineNo, const unsigned char* start, qsizetype length) {
+        if (lineNo > 0 && !isSkipped(start, length)) lines_.emplace_back(start - base_, length);
+        return true;
+    });
+}
+
+bool EntryLines::holds(qsizetype i, const PackedEntry& entry) const {
+    const auto& [at, length] = lines_[static_cast<size_t>(i)];
+    return lineHolds(base_ + at, length, entry);
+}
+
+PackedEntry EntryLines::make(qsizetype i) const {
+    const auto& [at, length] = lines_[static_cast<size_t>(i)];
+    return packLine(base_ + at, length);
 }
 
 }  // namespace VaultCodec

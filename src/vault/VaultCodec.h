@@ -1,6 +1,7 @@
 #pragma once
 
 #include "entry/Entry.h"
+#include "entry/EntrySource.h"
 #include "entry/PackedEntry.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // The vault's bytes, lines and entries. Every vault line is stored through
@@ -27,6 +29,20 @@ QString readMasterPassword(const QByteArray& bytes);
 // lines that are empty or one space (tested while still scrambled). Missing
 // pieces load as empty fields; pieces after the third are ignored.
 std::vector<PackedEntry> readPackedEntries(const QByteArray& bytes);
+
+// The entry lines of a vault's bytes, as readPackedEntries finds them, each
+// built or compared on its own. The bytes must outlive it.
+class EntryLines : public EntrySource {
+public:
+    explicit EntryLines(const QByteArray& bytes);
+    qsizetype count() const override { return static_cast<qsizetype>(lines_.size()); }
+    bool holds(qsizetype i, const PackedEntry& entry) const override;
+    PackedEntry make(qsizetype i) const override;
+
+private:
+    const unsigned char* base_;
+    std::vector<std::pair<qsizetype, qsizetype>> lines_;  // where each starts, and its length
+};
 
 // True when some line after the first would load as an entry.
 bool hasEntryLines(const QByteArray& bytes);
