@@ -96,17 +96,17 @@ void ListItems::replaceAll(const EntrySource& source) {
             if (!taken[static_cast<size_t>(k)]) left.emplace_back(rows_[k].cells.hash(), k);
         std::sort(left.begin(), left.end());
         for (const qsizetype j : unresolved) {
-            Row& row = next[j];
-            row.cells = source.make(j);
-            const size_t h = row.cells.hash();
+            Row& fresh = next[j];
+            fresh.cells = source.make(j);
+            const size_t h = fresh.cells.hash();
             auto it = std::lower_bound(left.begin(), left.end(), std::pair<size_t, qsizetype>(h, 0));
-            for (; it != left.end() && it->first == h && row.id == 0; ++it) {
+            for (; it != left.end() && it->first == h && fresh.id == 0; ++it) {
                 const auto k = static_cast<size_t>(it->second);
-                if (taken[k] || !(rows_[it->second].cells == row.cells)) continue;
+                if (taken[k] || !(rows_[it->second].cells == fresh.cells)) continue;
                 taken[k] = true;
-                row.id = rows_[it->second].id;
+                fresh.id = rows_[it->second].id;
             }
-            if (row.id == 0) row.id = nextId_++;
+            if (fresh.id == 0) fresh.id = nextId_++;
         }
     }
 
