@@ -51,15 +51,18 @@ WriteResult replace(const QString& path, const QByteArray& bytes, int mode);
 // disk. *taken is set, and nothing done, when the name exists in any form.
 WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* taken);
 
-enum class ReadKind { Plain, Missing, Folder, Special, Error };
+enum class ReadKind { Plain, Missing, Folder, Special, TooLarge, Error };
 struct ReadResult {
     ReadKind kind = ReadKind::Plain;
     QString why;
+    qint64 size = -1;  // TooLarge: the file's size, as far as it was seen
 };
 
 // Opens first, then looks at what was opened: a named pipe swapped in cannot
-// block the read. Reads only a plain file.
-ReadResult readPlain(const QString& path, QByteArray* bytes);
+// block the read. Reads only a plain file, and only one of at most limit
+// bytes: never is more than that allocated, however large the file says it
+// is or grows while it is read.
+ReadResult readPlain(const QString& path, QByteArray* bytes, qint64 limit);
 
 // The permission bits of an existing file, -1 when there is none.
 int permissions(const QString& path);

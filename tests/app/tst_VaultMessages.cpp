@@ -197,6 +197,34 @@ private slots:
             .text = "Tressik cannot read its vault file.\n\nCannot read \"{vault}\": it is a named pipe, a socket or "
                     "a device, not a plain file",
             .icon = MsgIcon::Critical, .ends = true};
+        QTest::newRow("a vault link that leads nowhere") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                const QString stick = t.dir() + "/stick/data.enc";
+                QVERIFY(QFile::link(stick, t.vaultPath()));
+                t.app->forms.load<Form1>();
+                // Told, and nothing else: no first use, the link as it was.
+                QVERIFY(!t.app->forms.isLoaded<frmPass>());
+                QCOMPARE(QFileInfo(t.vaultPath()).symLinkTarget(), stick);
+                QVERIFY(!QFileInfo::exists(t.dir() + "/stick"));
+            },
+            .text = "Tressik cannot read its vault file.\n\nCannot open \"{vault}\": it is a link to \"{folder}/stick/"
+                    "data.enc\", which does not exist.  Is a drive not plugged in, or a share not mounted?  The link "
+                    "was left as it is",
+            .icon = MsgIcon::Critical, .ends = true};
+        QTest::newRow("a vault far larger than any") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                // Sparse: a terabyte that takes no room.
+                QFile huge(t.vaultPath());
+                QVERIFY(huge.open(QIODevice::WriteOnly));
+                QVERIFY(huge.resize(qint64{1} << 40));
+                huge.close();
+                t.app->forms.load<Form1>();
+                QVERIFY(!t.app->forms.isLoaded<frmPass>());
+                QCOMPARE(QFileInfo(t.vaultPath()).size(), qint64{1} << 40);
+            },
+            .text = "Tressik cannot read its vault file.\n\nCannot read \"{vault}\": it is 1.0 TiB, far larger than a "
+                    "vault file can be (1 GiB at most); it was left as it is",
+            .icon = MsgIcon::Critical, .ends = true};
         QTest::newRow("a folder as the vault") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {
                 QVERIFY(QDir(t.dir()).mkdir("data.enc"));
