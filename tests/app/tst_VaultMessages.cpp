@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSysInfo>
 #include <QTest>
 
 #include <fcntl.h>
@@ -178,6 +179,17 @@ private slots:
             },
             .text = "The vault file {vault} is in use by Tressik on the computer \"laptop-at-home\" since " +
                     since.toString(Qt::ISODate) +
+                    ".\n\nIf Tressik is no longer running there (the folder was moved, or that computer stopped "
+                    "without closing it), you can open the vault here.  If it is still running there, changes made "
+                    "in both places will overwrite each other.\n\nOpen the vault anyway?",
+            .icon = MsgIcon::Warning, .buttons = MsgButtons::YesNo, .defaultButton = MsgResult::No, .ends = true};
+        QTest::newRow("a copy on another computer of this name") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                startWithLock(t, "999999\nTressik\n" + QSysInfo::machineHostName().toUtf8() + "\nnot-this-machine\n\n",
+                              QDateTime(QDate(2026, 11, 30), QTime(18, 5, 7)));
+            },
+            .text = "The vault file {vault} is in use by Tressik on another computer that is also called \"" +
+                    QSysInfo::machineHostName() + "\" since " + since.toString(Qt::ISODate) +
                     ".\n\nIf Tressik is no longer running there (the folder was moved, or that computer stopped "
                     "without closing it), you can open the vault here.  If it is still running there, changes made "
                     "in both places will overwrite each other.\n\nOpen the vault anyway?",
