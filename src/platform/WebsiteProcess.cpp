@@ -28,12 +28,14 @@ bool privileged() {
 // once it has gone, if the event loop still runs; at the program's end the
 // system takes what is left.
 void abandon(QProcess* p) {
-    static QList<QPointer<QProcess>> abandoned;  // what the system takes at the end
-    abandoned.removeAll(nullptr);
+    // Never destroyed, so that what is left at the end stays in reach for
+    // the system to take, rather than counting as lost.
+    static auto* const abandoned = new QList<QPointer<QProcess>>;
+    abandoned->removeAll(nullptr);
     p->setParent(nullptr);
     QObject::connect(p, &QProcess::finished, p, &QObject::deleteLater);
     p->kill();
-    abandoned.push_back(p);
+    abandoned->push_back(p);
 }
 
 }  // namespace
