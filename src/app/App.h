@@ -41,11 +41,18 @@ public:
     struct LockHolder {
         QString host;
         QDateTime since;  // invalid when the file does not tell
+        // Another computer that goes by this one's name: its machine id differs.
+        bool sameHostName = false;
     };
     VaultLock lockVault(QString* why = nullptr, LockHolder* holder = nullptr);
-    // Takes over a lock that a copy on another computer left: Held or Failed.
+    // Takes over a lock that a copy on another computer left, or simply takes
+    // the lock if that one has gone meanwhile: Held or Failed.
     VaultLock takeOverVaultLock(QString* why);
     bool vaultLocked() const;
+    // The vault is no longer needed: the lock is released, so that a new start
+    // can open it, and the master password and the editor's hand-over are
+    // forgotten. The entries are the main window's to drop.
+    void letGoOfVault();
 
     // A message box with the program's title unless a caption is given.
     MsgResult msgBox(QWidget* parent, const QString& text, const QString& caption = {},

@@ -91,11 +91,14 @@ bool openAnyway(App& app, const App::LockHolder& holder) {
         holder.since.isValid() ? QStringLiteral(" since ") + app.platform.clock->text(holder.since) : QString();
     const MsgResult answer = app.msgBox(
         mainWindow(app),
-        QStringLiteral("The vault file %1 is in use by Tressik on the computer \"%2\"%3.\n\nIf Tressik is no longer "
+        QStringLiteral("The vault file %1 is in use by Tressik on %2\"%3\"%4.\n\nIf Tressik is no longer "
                        "running there (the folder was moved, or that computer stopped without closing it), you can "
                        "open the vault here.  If it is still running there, changes made in both places will "
                        "overwrite each other.\n\nOpen the vault anyway?")
-            .arg(QDir::toNativeSeparators(app.vaultPath()), holder.host, since),
+            .arg(QDir::toNativeSeparators(app.vaultPath()),
+                 holder.sameHostName ? QStringLiteral("another computer that is also called ")
+                                     : QStringLiteral("the computer "),
+                 holder.host, since),
         {}, MsgButtons::YesNo, MsgResult::No, MsgIcon::Warning);
     return answer == MsgResult::Yes;
 }

@@ -30,10 +30,13 @@ QStringList identityArguments(const WebsiteIdentity& identity);
 // Every option once, nothing else; no value otherwise.
 std::optional<WebsiteIdentity> identityFromArguments(const QStringList& arguments);
 
-// The browser's environment: the program's, less what would turn off the web
-// engine's sandbox or open a debugging port when set for some other program.
-// privileged: running as root, where the engine cannot be sandboxed at all,
-// so those settings are what let it run, and they are kept.
+// The browser's environment: the program's, less what would weaken the web
+// engine when set for some other program: a switch in its flags, read as the
+// engine reads them, that turns a sandbox off or runs without one, opens a
+// debugging port or pipe, turns web security off, or wraps the engine's
+// processes in another program. privileged: running as root, where the
+// engine cannot be sandboxed at all, so those settings are what let it run,
+// and they are kept.
 QProcessEnvironment browserEnvironment(const QProcessEnvironment& environment, bool privileged);
 
 // Cuts bytes as they arrive into complete lines.

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -248,7 +249,7 @@ int removeLeftovers(const QString& path) {
     return removed;
 }
 
-ReadResult readPlain(const QString& path, QByteArray* bytes, Stamp* stamp) {
+ReadResult readPlain(const QString& path, QByteArray* bytes, qint64 limit, Stamp* stamp) {
     const QByteArray name = native(path);
     // Non-blocking, so that opening a named pipe returns at once.
     const int fd = static_cast<int>(
@@ -267,12 +268,22 @@ ReadResult readPlain(const QString& path, QByteArray* bytes, Stamp* stamp) {
         result = {ReadKind::Error, systemError(errno)};
     } else if (!S_ISREG(st.st_mode)) {
         result = {S_ISDIR(st.st_mode) ? ReadKind::Folder : ReadKind::Special, {}};
+    } else if (st.st_size > limit) {
+        // A sparse file can claim a terabyte: nothing of that size is allocated.
+        result = {ReadKind::TooLarge, {}, static_cast<qint64>(st.st_size)};
     } else {
         // Straight into the result, sized for the file plus one byte to see its end.
         QByteArray out(static_cast<qsizetype>(st.st_size) + 1, Qt::Uninitialized);
         qsizetype have = 0;
         for (;;) {
-            if (have == out.size()) out.resize(out.size() * 2);
+            if (have == out.size()) {
+                // It grew while being read: more room, never past the limit.
+                if (have > limit) {
+                    result = {ReadKind::TooLarge, {}, have};
+                    break;
+                }
+                out.resize(static_cast<qsizetype>(std::min<qint64>(qint64{out.size()} * 2, limit + 1)));
+            }
             const ssize_t n =
                 call(Op::Read, [&] { return ::read(fd, out.data() + have, static_cast<size_t>(out.size() - have)); });
             if (n < 0) {
@@ -326,14 +337,17 @@ Stamp stampOf(const QString& path) {
 
 int removeLeftovers(const QString&) { return 0; }
 
-ReadResult readPlain(const QString& path, QByteArray* bytes, Stamp* stamp) {
+ReadResult readPlain(const QString& path, QByteArray* bytes, qint64 limit, Stamp* stamp) {
     const QFileInfo info(path);
     if (!info.exists()) return {ReadKind::Missing, QStringLiteral("No such file or directory")};
     if (info.isDir()) return {ReadKind::Folder, {}};
     if (!info.isFile()) return {ReadKind::Special, {}};
+    if (info.size() > limit) return {ReadKind::TooLarge, {}, info.size()};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {ReadKind::Error, file.errorString()};
-    *bytes = file.readAll();
+    QByteArray out = file.read(limit + 1);
+    if (out.size() > limit) return {ReadKind::TooLarge, {}, out.size()};
+    *bytes = std::move(out);
     if (stamp) *stamp = stampOf(path);
     return {};
 }

@@ -67,16 +67,19 @@ struct Stamp {
 // nothing is there (or it cannot be looked at).
 Stamp stampOf(const QString& path);
 
-enum class ReadKind { Plain, Missing, Folder, Special, Error };
+enum class ReadKind { Plain, Missing, Folder, Special, TooLarge, Error };
 struct ReadResult {
     ReadKind kind = ReadKind::Plain;
     QString why;
+    qint64 size = -1;  // TooLarge: the file's size, as far as it was seen
 };
 
 // Opens first, then looks at what was opened: a named pipe swapped in cannot
-// block the read. Reads only a plain file. *stamp, when given, receives the
-// stamp of the file that was read.
-ReadResult readPlain(const QString& path, QByteArray* bytes, Stamp* stamp = nullptr);
+// block the read. Reads only a plain file, and only one of at most limit
+// bytes: never is more than that allocated, however large the file says it
+// is or grows while it is read. *stamp, when given, receives the stamp of
+// the file that was read.
+ReadResult readPlain(const QString& path, QByteArray* bytes, qint64 limit, Stamp* stamp = nullptr);
 
 // Removes the new files that saves over path left behind when they were
 // killed before their rename: plain files of ours with the name a save gives

@@ -23,6 +23,21 @@ bool privileged() {
 #endif
 }
 
+// Kills a browser process and lets it go without waiting: destroying a
+// QProcess that still runs would wait for it on this thread. It frees itself
+// once it has gone, if the event loop still runs; at the program's end the
+// system takes what is left.
+void abandon(QProcess* p) {
+    // Never destroyed, so that what is left at the end stays in reach for
+    // the system to take, rather than counting as lost.
+    static auto* const abandoned = new QList<QPointer<QProcess>>;
+    abandoned->removeAll(nullptr);
+    p->setParent(nullptr);
+    QObject::connect(p, &QProcess::finished, p, &QObject::deleteLater);
+    p->kill();
+    abandoned->push_back(p);
+}
+
 }  // namespace
 
 WebsiteProcess::WebsiteProcess(QString program, std::chrono::milliseconds startLimit,
@@ -32,15 +47,13 @@ WebsiteProcess::WebsiteProcess(QString program, std::chrono::milliseconds startL
     connect(&startTimer_, &QTimer::timeout, this, &WebsiteProcess::startTimedOut);
 }
 
-// The program is ending: whatever browser is left is killed, not waited for,
-// beyond collecting what the kill left.
+// The program is ending: whatever browser is left is killed, never waited for.
 WebsiteProcess::~WebsiteProcess() {
     leaving_.push_back(process_);
     for (const QPointer<QProcess>& p : std::as_const(leaving_)) {
         if (!p || p->state() == QProcess::NotRunning) continue;
         p->disconnect(this);
-        p->kill();
-        p->waitForFinished(1000);
+        abandon(p.data());
     }
 }
 

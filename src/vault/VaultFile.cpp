@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHashFunctions>
+#include <QLocale>
 
 namespace VaultFile {
 namespace {
@@ -25,6 +26,22 @@ Result replacedBut(const QString& path, const QString& why, bool differs) {
 // Far more than anyone keeps; past it the user is asked to tidy up.
 constexpr int kMaxBackups = 999;
 
+// A link to a file that is not there (a stick not plugged in, a share not
+// mounted): why it cannot be used, naming where it points; empty otherwise.
+QString leadsNowhere(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isSymLink() || info.exists()) return {};
+    return QStringLiteral(
+               "it is a link to \"%1\", which does not exist.  Is a drive not plugged in, or a share not "
+               "mounted?  The link was left as it is")
+        .arg(QDir::toNativeSeparators(info.symLinkTarget()));
+}
+
+QString tooLarge(qint64 size) {
+    return QStringLiteral("it is %1, far larger than a vault file can be (%2 at most); it was left as it is")
+        .arg(QLocale::c().formattedDataSize(size, 1), QLocale::c().formattedDataSize(kMaxFileSize, 0));
+}
+
 }  // namespace
 
 QString vaultPath(const QString& folder) { return joinPath(folder, QLatin1String(kFileName)); }
@@ -33,15 +50,21 @@ Result EnsureDataFile(const QString& path) {
     if (FileExists(path)) return {};
     if (QFileInfo(path).isDir())
         return failure(QStringLiteral("Cannot create"), path, QStringLiteral("a folder of that name is in the way"));
-    if (QFileInfo::exists(path)) return {};  // present but not a plain visible file: leave it to the reader
+    // Present but not a plain visible file, or a link that leads nowhere:
+    // leave it to the reader, which says what it is.
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) return {};
     return writeAtomic(path, QByteArrayLiteral("\r\n"));
 }
 
 Result read(const QString& path, QByteArray* bytes, DurableFile::Stamp* stamp) {
-    const DurableFile::ReadResult r = DurableFile::readPlain(path, bytes, stamp);
+    const DurableFile::ReadResult r = DurableFile::readPlain(path, bytes, kMaxFileSize, stamp);
     switch (r.kind) {
         case DurableFile::ReadKind::Plain: return {};
-        case DurableFile::ReadKind::Missing: return failure(QStringLiteral("Cannot open"), path, r.why);
+        case DurableFile::ReadKind::Missing: {
+            const QString nowhere = leadsNowhere(path);
+            return failure(QStringLiteral("Cannot open"), path, nowhere.isEmpty() ? r.why : nowhere);
+        }
+        case DurableFile::ReadKind::TooLarge: return failure(QStringLiteral("Cannot read"), path, tooLarge(r.size));
         case DurableFile::ReadKind::Folder:
             return failure(QStringLiteral("Cannot read"), path, QStringLiteral("it is a folder, not a file"));
         case DurableFile::ReadKind::Special:
@@ -53,7 +76,11 @@ Result read(const QString& path, QByteArray* bytes, DurableFile::Stamp* stamp) {
 }
 
 Result writeAtomic(const QString& path, const QByteArray& bytes, DurableFile::Stamp* written) {
-    // A vault that is a link is saved where the link points, as it always was.
+    if (bytes.size() > kMaxFileSize) return failure(QStringLiteral("Cannot write"), path, tooLarge(bytes.size()));
+    // A vault that is a link is saved where the link points, as it always
+    // was; one that leads nowhere is not replaced.
+    if (const QString nowhere = leadsNowhere(path); !nowhere.isEmpty())
+        return failure(QStringLiteral("Cannot write"), path, nowhere);
     const QFileInfo info(path);
     const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
     const DurableFile::WriteResult w = DurableFile::replace(target, bytes, DurableFile::permissions(target));
@@ -64,7 +91,7 @@ Result writeAtomic(const QString& path, const QByteArray& bytes, DurableFile::St
 
     QByteArray back;
     DurableFile::Stamp stamp;
-    if (const DurableFile::ReadResult r = DurableFile::readPlain(path, &back, &stamp);
+    if (const DurableFile::ReadResult r = DurableFile::readPlain(path, &back, kMaxFileSize, &stamp);
         r.kind != DurableFile::ReadKind::Plain)
         return replacedBut(path, QStringLiteral("it could not be read back: ") + r.why, false);
     if (written) *written = stamp;

@@ -24,13 +24,19 @@ struct Result {
 
 inline constexpr char kFileName[] = "data.enc";
 
+// Far more than any vault holds (100,000 entries take some 6 MB): a larger
+// file is not read, and the vault is never written larger.
+inline constexpr qint64 kMaxFileSize = qint64{1} << 30;
+
 QString vaultPath(const QString& folder);
 
-// Creates the file as one empty line when it does not exist.
+// Creates the file as one empty line when it does not exist. A link whose
+// target is missing is left as it is, for the reader to tell.
 Result EnsureDataFile(const QString& path);
 
-// Reads a plain file only: a named pipe or a device would block the read or
-// never end. *stamp, when given, receives the stamp of what was read.
+// Reads a plain file of at most kMaxFileSize bytes only: a named pipe or a
+// device would block the read or never end. *stamp, when given, receives the
+// stamp of what was read.
 Result read(const QString& path, QByteArray* bytes, DurableFile::Stamp* stamp = nullptr);
 
 // Writes the bytes to an owner-only temporary file beside path, syncs it to

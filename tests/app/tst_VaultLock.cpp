@@ -9,6 +9,10 @@
 #include <QSysInfo>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 // The box that turned the start away, checked to be the only one.
@@ -31,49 +35,79 @@ private slots:
     void cleanupTestCase() { QCOMPARE(TinyDisk::stillMounted(), QStringList{}); }
 
     // Who holds the lock, and what the start does about it: a live copy here
-    // turns it away, a dead one here is taken over silently, and a copy on
-    // another computer, which cannot be asked, is the user's call.
+    // turns it away, a dead one here is taken over silently, and a copy that
+    // this machine cannot look for (another host name, or this host name with
+    // another machine id), is the user's call. In the lock, {host}, {id} and
+    // {boot} stand for this machine's host name, machine id and boot id.
     void lockHolders_data() {
-        QTest::addColumn<QString>("holder");
+        QTest::addColumn<QByteArray>("lock");  // empty: a live copy holds it
         QTest::addColumn<MsgResult>("answer");
+        QTest::addColumn<QString>("asked");  // how the box names the holder; empty: no box
         QTest::addColumn<bool>("opens");
-        QTest::newRow("a live copy here") << "live" << MsgResult::Ok << false;
-        QTest::newRow("a dead copy here") << "dead" << MsgResult::Ok << true;
-        QTest::newRow("another computer, No") << "elsewhere" << MsgResult::No << false;
-        QTest::newRow("another computer, Return") << "elsewhere" << MsgResult::Ok << false;
-        QTest::newRow("another computer, Yes") << "elsewhere" << MsgResult::Yes << true;
+        const QString laptop = "the computer \"laptop-at-home\"";
+        const QString namesake = "another computer that is also called \"" + QSysInfo::machineHostName() + "\"";
+        QTest::newRow("a live copy here") << QByteArray() << MsgResult::Ok << QString() << false;
+        QTest::newRow("a dead copy here")
+            << QByteArray("999999\nTressik\n{host}\n") << MsgResult::Ok << QString() << true;
+        QTest::newRow("a dead copy here, with its ids")
+            << QByteArray("999999\nTressik\n{host}\n{id}\n{boot}\n") << MsgResult::Ok << QString() << true;
+        QTest::newRow("another computer, No")
+            << QByteArray("999999\nTressik\nlaptop-at-home\n") << MsgResult::No << laptop << false;
+        QTest::newRow("another computer, Return")
+            << QByteArray("999999\nTressik\nlaptop-at-home\n") << MsgResult::Ok << laptop << false;
+        QTest::newRow("another computer, Yes")
+            << QByteArray("999999\nTressik\nlaptop-at-home\n") << MsgResult::Yes << laptop << true;
+        // Both left at their distribution's default host name: this one
+        // cannot look for the other's process.
+        QTest::newRow("this host name, another machine")
+            << QByteArray("999999\nTressik\n{host}\n0123456789abcdef0123456789abcdef\n{boot}\n") << MsgResult::Ok
+            << namesake << false;
+        // A cloned virtual machine shares the machine id: its live lock is
+        // not taken over for it.
+        QTest::newRow("another host name, this machine id")
+            << QByteArray("999999\nTressik\nclone-of-this\n{id}\nnot-this-boot\n") << MsgResult::Ok
+            << "the computer \"clone-of-this\"" << false;
+        // Gone while the box was open: Yes simply takes the lock.
+        QTest::newRow("another computer, gone while asking")
+            << QByteArray("999999\nTressik\nlaptop-at-home\n{gone}") << MsgResult::Yes << laptop << true;
     }
     void lockHolders() {
-        QFETCH(QString, holder);
+        QFETCH(QByteArray, lock);
         QFETCH(MsgResult, answer);
+        QFETCH(QString, asked);
         QFETCH(bool, opens);
         TestApp t;
         t.writeVault(vaultOf("pw"));
         const QString lockPath = t.vaultPath() + ".lock";
         QLockFile live(lockPath);
         const QDateTime since(QDate(2026, 11, 30), QTime(18, 5, 7));
-        QByteArray written;
-        if (holder == "live") {
+        const bool gone = lock.endsWith("{gone}");
+        const QByteArray written = QByteArray(lock)
+                                       .replace("{gone}", "")
+                                       .replace("{host}", QSysInfo::machineHostName().toUtf8())
+                                       .replace("{id}", QSysInfo::machineUniqueId())
+                                       .replace("{boot}", QSysInfo::bootUniqueId());
+        if (lock.isEmpty()) {
             QVERIFY(live.tryLock(0));
         } else {
-            QFile lock(lockPath);
-            QVERIFY(lock.open(QIODevice::WriteOnly));
-            const QByteArray host = holder == "dead" ? QSysInfo::machineHostName().toUtf8() : "laptop-at-home";
-            written = "999999\nTressik\n" + host + "\n";
-            lock.write(written);
-            lock.close();
-            QVERIFY(lock.open(QIODevice::ReadWrite));
-            QVERIFY(lock.setFileTime(since, QFileDevice::FileModificationTime));
+            QFile file(lockPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(written);
+            file.close();
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(since, QFileDevice::FileModificationTime));
         }
+        if (gone) t.fakes.messageBox->whileOpen = [&] { QFile::remove(lockPath); };
         // Anything but Yes is the box's default, as Return or Escape would give.
         if (answer != MsgResult::Ok) t.fakes.messageBox->answers = {answer};
         t.app->forms.load<Form1>();
         const auto& boxes = t.fakes.messageBox->shown;
-        if (holder == "live") {
+        if (lock.isEmpty()) {
             QVERIFY(refusal(t).startsWith("Tressik is already running."));
-        } else if (holder == "elsewhere") {
+        } else if (!asked.isEmpty()) {
             QCOMPARE(boxes.size(), 1);
-            QVERIFY(boxes[0].text.contains("\"laptop-at-home\" since " + since.toString(Qt::ISODate)));
+            QVERIFY2(boxes[0].text.contains(" on " + asked + " since " + since.toString(Qt::ISODate)),
+                     qPrintable(boxes[0].text));
             QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
             QCOMPARE(boxes[0].defaultButton, MsgResult::No);
         } else {
@@ -83,39 +117,61 @@ private slots:
         QCOMPARE(t.fakes.programEnd->calls, opens ? 0 : 1);
         QCOMPARE(t.app->vaultLocked(), opens);
         if (opens) {
-            // The lock now names this copy.
+            // The lock now names this copy, and only its owner can read it.
             qint64 pid = 0;
             QString host;
             QString application;
             QVERIFY(live.getLockInfo(&pid, &host, &application));
             QCOMPARE(pid, QCoreApplication::applicationPid());
             QCOMPARE(host, QSysInfo::machineHostName());
-        } else if (holder == "elsewhere") {
-            QFile lock(lockPath);
-            QVERIFY(lock.open(QIODevice::ReadOnly));
-            QCOMPARE(lock.readAll(), written);  // left to its holder
+            QCOMPARE(QFile::permissions(lockPath) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        } else if (!lock.isEmpty()) {
+            QFile file(lockPath);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), written);  // left to its holder
         }
         QCOMPARE(t.vaultBytes(), vaultOf("pw"));
     }
 
-    void lockFileThatNamesNoProgramIsNotAnotherCopy_data() {
-        QTest::addColumn<bool>("folder");
-        QTest::newRow("empty file") << false;
-        QTest::newRow("folder") << true;
+    // A lock file that names no one is told at once, and nothing waits for
+    // it to say more; one held by a process here is a copy that has just made
+    // it and not yet written its name in.
+    void lockFileThatNamesNoProgram_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("told");
+        const QString none = "names no running program";
+        QTest::newRow("empty file") << "empty" << none;
+        QTest::newRow("folder") << "folder" << none;
+        QTest::newRow("garbage") << "garbage" << none;
+        QTest::newRow("a number alone") << "number" << none;
+        QTest::newRow("empty, being written") << "being written"
+                                              << "Tressik is already running.";
     }
-    void lockFileThatNamesNoProgramIsNotAnotherCopy() {
-        QFETCH(bool, folder);
+    void lockFileThatNamesNoProgram() {
+        QFETCH(QString, kind);
+        QFETCH(QString, told);
         TestApp t;
         t.writeVault(vaultOf("pw"));
         const QString lockPath = t.vaultPath() + ".lock";
-        if (folder) {
+        int held = -1;
+        if (kind == "folder") {
             QVERIFY(QDir(t.dir()).mkdir("data.enc.lock"));
         } else {
-            QFile empty(lockPath);
-            QVERIFY(empty.open(QIODevice::WriteOnly));
+            QFile file(lockPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (kind == "garbage") file.write("\x7f\x01 not a lock \xff\n\n\n\n");
+            if (kind == "number") file.write("4242\n");
+            file.close();
+            if (kind == "being written") {
+                held = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CLOEXEC);
+                QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+            }
         }
         t.app->forms.load<Form1>();
-        QVERIFY2(refusal(t).contains("names no running program"), qPrintable(refusal(t)));
+        if (held >= 0) ::close(held);
+        QVERIFY2(refusal(t).contains(told), qPrintable(refusal(t)));
+        QVERIFY(QFileInfo::exists(lockPath));
         QCOMPARE(t.vaultBytes(), vaultOf("pw"));
     }
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSysInfo>
 #include <QTest>
 
 #include <fcntl.h>
@@ -182,6 +183,17 @@ private slots:
                     "without closing it), you can open the vault here.  If it is still running there, changes made "
                     "in both places will overwrite each other.\n\nOpen the vault anyway?",
             .icon = MsgIcon::Warning, .buttons = MsgButtons::YesNo, .defaultButton = MsgResult::No, .ends = true};
+        QTest::newRow("a copy on another computer of this name") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                startWithLock(t, "999999\nTressik\n" + QSysInfo::machineHostName().toUtf8() + "\nnot-this-machine\n\n",
+                              QDateTime(QDate(2026, 11, 30), QTime(18, 5, 7)));
+            },
+            .text = "The vault file {vault} is in use by Tressik on another computer that is also called \"" +
+                    QSysInfo::machineHostName() + "\" since " + since.toString(Qt::ISODate) +
+                    ".\n\nIf Tressik is no longer running there (the folder was moved, or that computer stopped "
+                    "without closing it), you can open the vault here.  If it is still running there, changes made "
+                    "in both places will overwrite each other.\n\nOpen the vault anyway?",
+            .icon = MsgIcon::Warning, .buttons = MsgButtons::YesNo, .defaultButton = MsgResult::No, .ends = true};
         QTest::newRow("a lock that names no program") << Message{
             .provoke = [](TestApp& t, TinyDisk*) { startWithLock(t, "", {}); },
             .text = "Tressik cannot lock its vault file {vault}, so it cannot keep a second running copy from saving "
@@ -196,6 +208,34 @@ private slots:
             },
             .text = "Tressik cannot read its vault file.\n\nCannot read \"{vault}\": it is a named pipe, a socket or "
                     "a device, not a plain file",
+            .icon = MsgIcon::Critical, .ends = true};
+        QTest::newRow("a vault link that leads nowhere") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                const QString stick = t.dir() + "/stick/data.enc";
+                QVERIFY(QFile::link(stick, t.vaultPath()));
+                t.app->forms.load<Form1>();
+                // Told, and nothing else: no first use, the link as it was.
+                QVERIFY(!t.app->forms.isLoaded<frmPass>());
+                QCOMPARE(QFileInfo(t.vaultPath()).symLinkTarget(), stick);
+                QVERIFY(!QFileInfo::exists(t.dir() + "/stick"));
+            },
+            .text = "Tressik cannot read its vault file.\n\nCannot open \"{vault}\": it is a link to \"{folder}/stick/"
+                    "data.enc\", which does not exist.  Is a drive not plugged in, or a share not mounted?  The link "
+                    "was left as it is",
+            .icon = MsgIcon::Critical, .ends = true};
+        QTest::newRow("a vault far larger than any") << Message{
+            .provoke = [](TestApp& t, TinyDisk*) {
+                // Sparse: a terabyte that takes no room.
+                QFile huge(t.vaultPath());
+                QVERIFY(huge.open(QIODevice::WriteOnly));
+                QVERIFY(huge.resize(qint64{1} << 40));
+                huge.close();
+                t.app->forms.load<Form1>();
+                QVERIFY(!t.app->forms.isLoaded<frmPass>());
+                QCOMPARE(QFileInfo(t.vaultPath()).size(), qint64{1} << 40);
+            },
+            .text = "Tressik cannot read its vault file.\n\nCannot read \"{vault}\": it is 1.0 TiB, far larger than a "
+                    "vault file can be (1 GiB at most); it was left as it is",
             .icon = MsgIcon::Critical, .ends = true};
         QTest::newRow("a folder as the vault") << Message{
             .provoke = [](TestApp& t, TinyDisk*) {

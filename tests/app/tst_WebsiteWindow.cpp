@@ -5,6 +5,8 @@
 #include "ui/help/Form8.h"
 
 #include <QAction>
+#include <QLockFile>
+#include <QPointer>
 #include <QTest>
 
 class tst_WebsiteWindow : public QObject {
@@ -29,38 +31,53 @@ private slots:
         QVERIFY(u.main->isVisible());  // the main window stays usable
     }
 
-    void exitWithTheBrowserShownLeavesTheProgramToIt() {
-        Unlocked u;
+    // File, Exit with the browser shown closes the main window only, and the
+    // program lives on for the browser, holding nothing of the vault. Closed
+    // by the user before, or still starting (it may never show): the browser
+    // is closed with the rest and the program ends at once.
+    void exitWithTheBrowser_data() {
+        QTest::addColumn<QString>("browser");
+        QTest::newRow("shown") << "shown";
+        QTest::newRow("closed before") << "closed";
+        QTest::newRow("still starting") << "starting";
+    }
+    void exitWithTheBrowser() {
+        QFETCH(QString, browser);
+        Unlocked u({{"user", "secret", "site"}});
+        u.fakes.website->answers = browser != "starting";
         u.main->cmdWebsite_Click(0);
+        if (browser == "closed") u.fakes.website->userCloses();
+        QCOMPARE(u.fakes.programEnd->calls, 0);
+        ShowHelpWindow(*u.app);
+        u.items().setSelected(1, true);
+        u.main->cmdEdit_Click();
+        QCOMPARE(u.app->g.strEditPassword, QStringLiteral("secret"));
+        const QPointer<Form1> main = u.main;
         u.main->mnuFileItem[0]->trigger();
         QVERIFY(!u.app->forms.isLoaded<Form1>());
+        QVERIFY(!u.app->forms.isLoaded<Form8>());
+        QVERIFY(!u.app->forms.isLoaded<frmAdd>());
+        if (browser != "shown") {
+            QCOMPARE(u.fakes.website->mainClosedCalls, 0);
+            QCOMPARE(u.fakes.website->closeCalls, 1);
+            QCOMPARE(u.fakes.programEnd->calls, 1);
+            return;
+        }
         QCOMPARE(u.fakes.website->mainClosedCalls, 1);
         QCOMPARE(u.fakes.website->closeCalls, 0);
         QCOMPARE(u.fakes.programEnd->calls, 0);
+        // A new start can lock the vault at once.
+        QVERIFY(!u.app->vaultLocked());
+        QLockFile next(u.vaultPath() + ".lock");
+        QVERIFY(next.tryLock(0));
+        next.unlock();
+        const Globals& g = u.app->g;
+        QVERIFY(g.strMasterPassword.isEmpty() && g.strSavedPassword.isEmpty());
+        QVERIFY(g.strEditUsername.isEmpty() && g.strEditPassword.isEmpty() && g.strEditLocation.isEmpty());
+        QVERIFY(main);
+        QCOMPARE(main->lstPass->items().count(), qsizetype{0});
+        QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"user", "secret", "site"}}));
         u.fakes.website->userCloses();
-        QCOMPARE(u.fakes.programEnd->calls, 1);
-    }
-
-    // Closed by the user while the main window stays, or still starting (it
-    // may never show): File, Exit closes it with the rest and ends at once.
-    void exitWithoutTheBrowserEndsAtOnce_data() {
-        QTest::addColumn<bool>("starting");
-        QTest::newRow("closed before") << false;
-        QTest::newRow("still starting") << true;
-    }
-    void exitWithoutTheBrowserEndsAtOnce() {
-        QFETCH(bool, starting);
-        Unlocked u;
-        u.fakes.website->answers = !starting;
-        u.main->cmdWebsite_Click(0);
-        if (!starting) u.fakes.website->userCloses();
-        QCOMPARE(u.fakes.programEnd->calls, 0);
-        QVERIFY(u.app->forms.isLoaded<Form1>());
-        ShowHelpWindow(*u.app);
-        u.main->mnuFileItem[0]->trigger();
-        QCOMPARE(u.fakes.website->mainClosedCalls, 0);
-        QCOMPARE(u.fakes.website->closeCalls, 1);
-        QVERIFY(!u.app->forms.isLoaded<Form8>());
         QCOMPARE(u.fakes.programEnd->calls, 1);
     }
 

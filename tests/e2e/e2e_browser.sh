@@ -54,15 +54,25 @@ browser=$(browser_window)
 second_pid=$(browser_pids)
 [ "$second_pid" != "$first_pid" ] || fail "the old browser process was reused"
 
-echo "File, Exit with the browser shown: the program lives on until the browser closes"
+echo "File, Exit with the browser shown: the program lives on until the browser closes, and lets the vault go"
 focus "$main"
 menu "$main" 15 1
 wait_gone "Tressik by"
 throughout 1 running "$PID" || fail "the program ended with the browser still open"
 [ "$(count)" -eq 1 ] || fail "the browser went with the main window"
+eventually test ! -e "$HOME_DIR/app/data.enc.lock" || fail "the lock stayed with the browser"
+first=$PID
+unlock abcd                                           # a new start opens the vault at once
+[ "$(pgrep -P "$first" -x tressik-browser)" = "$second_pid" ] || fail "the browser went when the vault was opened again"
+running "$first" || fail "the first copy ended"
 wmctrl -i -c "$browser" || fail "cannot close the browser window"
-wait_exit
+wait_ended "$first" "the first copy, after its browser closed,"
+wait "$first" || fail "the first copy ended with an error"
 wait_ended "$second_pid" "the browser process, after the program ended,"
+running "$PID" || fail "the second copy ended with the first"
+focus "$main"
+menu "$main" 15 1
+wait_exit
 
 echo "the browser never outlives the program, even a killed one"
 unlock abcd

@@ -70,6 +70,26 @@ wait_exit
 expect_bytes "e1e2e3e40d0a"
 [ -e "$HOME_DIR/app/data.enc.lock" ] && fail "the lock stayed after the end"
 
+echo "a vault link that leads nowhere (the stick not plugged in) is told and left as it is"
+mv "$HOME_DIR/app/data.enc" "$HOME_DIR/vault"
+ln -s "$HOME_DIR/stick/data.enc" "$HOME_DIR/app/data.enc"
+start
+wait_box "^Tressik$" >/dev/null
+no_window_named "Password Required" || fail "the password window opened on a link that leads nowhere"
+key Return
+wait_exit
+[ "$(readlink "$HOME_DIR/app/data.enc")" = "$HOME_DIR/stick/data.enc" ] || fail "the link was replaced"
+[ -e "$HOME_DIR/stick" ] && fail "something was made where the link points"
+echo "plugged in, the link works as before"
+mkdir "$HOME_DIR/stick"
+mv "$HOME_DIR/vault" "$HOME_DIR/stick/data.enc"
+unlock abcd
+focus "$main"
+menu "$main" 15 1
+wait_exit
+[ -L "$HOME_DIR/app/data.enc" ] || fail "the link was replaced"
+expect_bytes "e1e2e3e40d0a"
+
 echo "as an ordinary user: no core file, and other programs of that user cannot look inside"
 user_dir=$(mktemp -d /tmp/tressik-user.XXXXXX)
 trap 'cleanup; rm -rf "$user_dir"' EXIT

@@ -51,8 +51,9 @@ private slots:
         QVERIFY(!identityFromArguments(arguments));
     }
 
-    // Settings made for some other program never turn off the browser's
-    // sandbox or open a debugging port; the rest passes through untouched.
+    // Settings made for some other program never weaken the browser's web
+    // engine (its sandbox, debugging, web security, what runs its processes);
+    // the rest passes through untouched.
     void environmentKeepsTheSandbox_data() {
         QTest::addColumn<QStringList>("given");
         QTest::addColumn<QStringList>("ordinaryUser");
@@ -66,10 +67,21 @@ private slots:
             << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --ignore-gpu-blocklist"};
         QTest::newRow("flags, all dropped")
             << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --remote-debugging-port=1"} << QStringList{};
-        QTest::newRow("look-alikes stay")
-            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--no-sandboxing --remote-debugging-address=::1",
+        // The engine takes the quotes out, and reads a switch with one dash
+        // or two; what is kept is written back so that it reads the same.
+        QTest::newRow("flags however spelled")
+            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=\"--no-sandbox\" --no-\"sandbox\" --single-process --no-zygote "
+                           "--disable-setuid-sandbox --disable-namespace-sandbox -disable-seccomp-filter-sandbox "
+                           "--disable-gpu-sandbox --DISABLE-WEB-SECURITY --remote-debugging-pipe=x "
+                           "--remote-debugging-io-pipes --renderer-cmd-prefix=\"gdb --args\" --gpu-launcher=/bin/x "
+                           "--user-agent=\"Tressik Test\"  --disable-gpu"}
+            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=\"--user-agent=Tressik Test\" --disable-gpu"};
+        QTest::newRow("look-alikes stay, as written")
+            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--no-sandboxing --remote-debugging-address=::1 "
+                           "--enable-sandbox-logging \"--user-agent=A  B\"",
                            "QTWEBENGINE_DISABLE_SANDBOX_X=1"}
-            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--no-sandboxing --remote-debugging-address=::1",
+            << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--no-sandboxing --remote-debugging-address=::1 "
+                           "--enable-sandbox-logging \"--user-agent=A  B\"",
                            "QTWEBENGINE_DISABLE_SANDBOX_X=1"};
     }
     void environmentKeepsTheSandbox() {

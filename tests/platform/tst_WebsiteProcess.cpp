@@ -3,6 +3,7 @@
 #include "platform/WebsiteProcess.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -118,20 +119,39 @@ private slots:
         }
     }
 
-    // Nothing waits for a browser that does not go when asked: the window is
-    // let go at once, and its process killed after the grace time.
-    void closingNeverWaitsForTheBrowser() {
-        for (const char* mode : {"silent", "linger"}) {
-            Host t(mode);
+    // Nothing waits for a browser that does not go: asked to close, it is let
+    // go at once and its process killed after the grace time; at the
+    // program's end it is killed and left to go, never waited for (the
+    // QProcess that would wait as it is destroyed is not destroyed running).
+    void nothingWaitsForTheBrowser_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("programEnds");
+        QTest::newRow("closed, never answers") << "silent" << false;
+        QTest::newRow("closed, says closed and stays") << "linger" << false;
+        QTest::newRow("the program ends, never answers") << "silent" << true;
+        QTest::newRow("the program ends, shown") << "" << true;
+    }
+    void nothingWaitsForTheBrowser() {
+        QFETCH(QString, mode);
+        QFETCH(bool, programEnds);
+        qint64 pid = 0;
+        {
+            Host t(qPrintable(mode));
             t.host.show(kIdentity);
             QTRY_COMPARE_WITH_TIMEOUT(t.pids().size(), 1, 10000);
-            const qint64 pid = t.pids().first();
-            t.host.close();
-            // Still alive on return: close did not wait for it to go.
-            QVERIFY(alive(pid));
-            QTRY_VERIFY_WITH_TIMEOUT(!alive(pid), 10000);
-            QVERIFY(t.failures.isEmpty());
+            pid = t.pids().first();
+            if (mode.isEmpty()) QTRY_VERIFY_WITH_TIMEOUT(t.host.isShown(), 10000);
+            if (!programEnds) {
+                t.host.close();
+                // Still alive on return: close did not wait for it to go.
+                QVERIFY(alive(pid));
+                QTRY_VERIFY_WITH_TIMEOUT(!alive(pid), 10000);
+                QVERIFY(t.failures.isEmpty());
+                return;
+            }
+            QTest::failOnWarning(QRegularExpression("Destroyed while process"));
         }
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(pid), 10000);
     }
 
     void strayOutputIsIgnored() {

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -72,6 +73,50 @@ private slots:
         put(path, "keep me");
         QVERIFY(VaultFile::EnsureDataFile(path).ok);
         QCOMPARE(contents(path), QByteArray("keep me"));
+
+        // A link whose target has gone (the stick pulled out while the
+        // program ran) is neither made anew nor saved over.
+        const QString link = dir.filePath("link.enc");
+        const QString stick = dir.filePath("stick/data.enc");
+        QVERIFY(QFile::link(stick, link));
+        QVERIFY(VaultFile::EnsureDataFile(link).ok);
+        const VaultFile::Result save = VaultFile::writeAtomic(link, "entries");
+        QVERIFY(!save.ok && !save.replaced);
+        QVERIFY2(save.error.contains("it is a link to \"" + stick + "\", which does not exist"),
+                 qPrintable(save.error));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), stick);
+        QCOMPARE(leftovers(dir.path(), "data.enc"), QStringList{"link.enc"});
+    }
+
+    // However large a file says it is, or grows while it is read, no more
+    // than the limit is read or kept.
+    void readStopsAtItsLimit() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("file");
+        QByteArray bytes = "untouched";
+        put(path, QByteArray(16, 'a'));
+        QCOMPARE(DurableFile::readPlain(path, &bytes, 16).kind, DurableFile::ReadKind::Plain);
+        QCOMPARE(bytes, QByteArray(16, 'a'));
+        put(path, QByteArray(17, 'b'));
+        bytes = "untouched";
+        DurableFile::ReadResult r = DurableFile::readPlain(path, &bytes, 16);
+        QCOMPARE(r.kind, DurableFile::ReadKind::TooLarge);
+        QCOMPARE(r.size, qint64{17});
+        QCOMPARE(bytes, QByteArray("untouched"));
+        // Small when looked at, large by the time it is read.
+        put(path, "small");
+        DurableFile::setFaultHook([&](DurableFile::Op op) {
+            if (op == DurableFile::Op::Read) {
+                QFile f(path);
+                if (f.open(QIODevice::Append)) f.write(QByteArray(4096, 'c'));
+            }
+            return 0;
+        });
+        r = DurableFile::readPlain(path, &bytes, 100);
+        DurableFile::setFaultHook({});
+        QCOMPARE(r.kind, DurableFile::ReadKind::TooLarge);
+        QCOMPARE(r.size, qint64{101});
+        QCOMPARE(bytes, QByteArray("untouched"));
     }
 
     void newFilesAreOwnerOnlyWhateverTheUmask() {

@@ -174,6 +174,10 @@ void Form1::Form_Unload() {
     if (browser && browser->isShown()) {
         app().g.blnMainClosed = true;
         browser->mainClosed();
+        // Nothing of the vault is needed for the browser: let it go, so that
+        // a new start can open it at once.
+        lstPass->items().clear();
+        app().letGoOfVault();
         return;
     }
     if (app().g.blnSkin) app().g.objSkinHelper().stop();
