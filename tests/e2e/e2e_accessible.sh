@@ -64,7 +64,6 @@ export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 # terminal of its own so each line is there at once. It never starts a speech
 # server, and a user's running one is not found.
 ORCA_LOG="$HOME_DIR/orca.log"
-ORCA_FROM=0
 echo "Orca"
 mkdir -p "$HOME_DIR/orca"
 HOME="$HOME_DIR/orca" SPEECHD_CMD=/bin/false SPEECHD_ADDRESS="unix_socket:$HOME_DIR/orca/none" \
