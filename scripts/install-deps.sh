@@ -8,7 +8,7 @@ packages=(
   libbenchmark-dev
   libxcb1-dev xvfb xauth xdotool xclip x11-utils wmctrl openbox imagemagick fonts-dejavu-core xxd
   cppcheck clang-tidy clang-format
-  weston dbus-daemon dbus-bin at-spi2-core python3-pyatspi inotify-tools
+  weston dbus-daemon dbus-bin at-spi2-core python3-pyatspi orca inotify-tools
 )
 
 missing=()

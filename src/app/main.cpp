@@ -1,5 +1,6 @@
 #include "app/App.h"
 #include "app/frmSplash.h"
+#include "forms/Accessible.h"
 #include "platform/NoCoreDump.h"
 #include "platform/RealPlatform.h"
 
@@ -9,6 +10,7 @@
 int main(int argc, char* argv[]) {
     forbidCoreDumps();
     QApplication application(argc, argv);
+    installScreenReaderSupport();
     // The program ends when its windows say so, not when the last one hides.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/tressik.png")));

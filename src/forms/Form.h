@@ -40,6 +40,12 @@ public:
     virtual int outerHeightTwips() const { return clientHeightTwips_ + kNonClientHeightTwips; }
     void setOuterHeightTwips(int height);
 
+    // What screen readers are told the window is. A dialog's text is read out
+    // when it opens; a window's only by name.
+    enum class ScreenReaderRole { Window, Dialog };
+    ScreenReaderRole screenReaderRole() const { return screenReaderRole_; }
+    void setScreenReaderRole(ScreenReaderRole role) { screenReaderRole_ = role; }
+
 signals:
     // The window has been unloaded: its unload handler has run and it is hidden.
     void unloaded();
@@ -56,4 +62,5 @@ private:
     int clientWidthTwips_ = 0;
     int clientHeightTwips_ = 0;
     bool centred_ = false;
+    ScreenReaderRole screenReaderRole_ = ScreenReaderRole::Window;
 };

@@ -1,13 +1,21 @@
 #include "forms/StatusBar.h"
 
 #include "forms/ControlType.h"
+#include "forms/Notice.h"
 #include "forms/Twips.h"
 
+#include <QEvent>
 #include <QLabel>
+#include <QTimer>
 
-StatusBar::StatusBar(QWidget* parent) : QFrame(parent) {
+StatusBar::StatusBar(QWidget* parent) : QFrame(parent), notice_(new Notice(this)), speakSoon_(new QTimer(this)) {
     setControlType(this, QStringLiteral("StatusBar"));
     setFrameShape(QFrame::NoFrame);
+    // Texts set one after another in one go are told as one, the last; and
+    // after whatever the window says of itself and its focus as it comes forward.
+    speakSoon_->setSingleShot(true);
+    speakSoon_->setInterval(0);
+    connect(speakSoon_, &QTimer::timeout, this, &StatusBar::speak);
     addPanel();
 }
 
@@ -26,7 +34,29 @@ int StatusBar::addPanel() {
 
 QString StatusBar::panelText(int index) const { return panels_.at(index - 1).label->text(); }
 
-void StatusBar::setPanelText(int index, const QString& text) { panels_.at(index - 1).label->setText(text); }
+void StatusBar::setPanelText(int index, const QString& text) {
+    panels_.at(index - 1).label->setText(text);
+    if (index != spokenPanel_) return;
+    unspoken_ = true;
+    speakSoon_->start();
+}
+
+void StatusBar::setSpokenPanel(int index) {
+    spokenPanel_ = index;
+    window()->installEventFilter(this);
+}
+
+bool StatusBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window() && event->type() == QEvent::WindowActivate && unspoken_) speakSoon_->start();
+    return QFrame::eventFilter(watched, event);
+}
+
+void StatusBar::speak() {
+    if (!unspoken_ || !window()->isActiveWindow()) return;
+    unspoken_ = false;
+    const QString text = panelText(spokenPanel_);
+    if (!text.isEmpty()) notice_->say(text);
+}
 
 int StatusBar::panelWidth(int index) const { return panels_.at(index - 1).widthTwips; }
 

@@ -15,10 +15,20 @@ public:
     ListItems& items() { return *items_; }
     const ListItems& items() const { return *items_; }
 
+    // Put before the list's description for screen readers while it has no rows.
+    static QString emptyText() { return QStringLiteral("The list is empty."); }
+
 signals:
     // The 1-based index of the clicked column header.
     void ColumnClick(int columnHeaderIndex);
 
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void describeEmptiness();
+    void tellCurrentEntry();
+
     ListItems* items_;
 };

@@ -1,20 +1,38 @@
 #!/usr/bin/python3
-"""Reads the running program as a screen reader does, through AT-SPI.
+"""Reads the running program as a screen reader does, through AT-SPI, and listens to what it sends.
 
-atspi_check.py PID STEP [TYPED]
-  first-use TYPED  the password window of a first start, TYPED typed in both boxes
-  later-start      the password window of a later start
-  main             the main window after unlocking
-  editor           presses Add through the action interface, then reads the editor
+atspi_check.py PID STEP [ARG...]
+  main                   the main window after unlocking, and every window's role
+  editor                 presses Add through the action interface, then reads the editor
+atspi_check.py PIDFILE STEP [ARG...], started before the program, whose process
+id PIDFILE comes to hold; it listens until the program has ended:
+  first-use TYPED        the first start's password window, a dialog read with its
+                         instruction (mark: window); TYPED typed in the first box and
+                         TYPED plus one character, then Backspace, in the second
+                         (typed); the status line's announcement of the new password
+                         (announced)
+  later-start WRONG TYPED USERNAME
+                         a later start's password window (window); WRONG typed and
+                         refused (refused), then cleared (cleared); TYPED typed
+                         (typed); the status line's announcement of the loaded vault
+                         (announced); the list gets the focus empty (empty), an entry
+                         is added (added), the list gets the focus with the entry of
+                         USERNAME under its cursor (entry)
+atspi_check.py - spoken LOG TYPED...
+                         what Orca said, from its debug log LOG: no TYPED, nor any
+                         of their characters
 
-Each step waits (ATSPI_WAIT seconds, 20 by default) for the windows it reads,
-then checks them once; it prints what is wrong and exits 1.
+A listening step prints each mark once what it waits for has come (at most
+ATSPI_WAIT seconds, 20 by default, after the mark before it), and the mark
+"ended" once the program has. Every step prints what is wrong and exits 1.
 """
 import os
+import re
 import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 WAIT = float(os.environ.get("ATSPI_WAIT", "20"))
 problems = []
@@ -123,38 +141,223 @@ def buttons_named(where, win):
     return buttons
 
 
-def first_use(pid, typed):
-    program(pid)
-    win = window(pid, "Password Required")
-    # Wait until every typed character has reached both boxes, so that what
-    # follows reads them with the password in them.
-    def filled():
+def has_role(what, acc, *roles):
+    check(acc.getRole() in roles, f"{what} reaches screen readers as a {acc.getRoleName()}, "
+          f"expected a {' or '.join(pyatspi.Atspi.role_get_name(r) for r in roles)}")
+
+
+def instruction(where, win, starts):
+    """The window's text that a screen reader reads as it opens: a showing label
+    of the window, tied to no box (a box's label is read with the box)."""
+    said = [a for a in of_role(win, pyatspi.ROLE_LABEL, pyatspi.ROLE_STATIC) if a.name.startswith(starts)]
+    check(len(said) == 1, f"the {where} shows {len(said)} labels starting '{starts}', expected 1, among "
+          f"{names(of_role(win, pyatspi.ROLE_LABEL, pyatspi.ROLE_STATIC))}")
+    for label in said:
+        check(not label.getRelationSet(), f"the {where}'s text '{label.name}' is tied to a box, so it is "
+              "not read with the window")
+
+
+class Listener:
+    """What the program sends while it runs: every event's text is kept from
+    the secrets while guarding, and a password box's only ever carries its
+    mask; text added to and taken from the password boxes is counted.
+
+    It listens from before the program starts until it has ended: the program
+    asks the accessibility registry which events are listened to, waiting for
+    the answer, whenever a listener comes or goes, and a screen reader that
+    waits for the program meanwhile would hold everything up."""
+
+    KINDS = ("object:text-changed", "object:state-changed", "object:property-change",
+             "object:text-caret-moved", "object:text-selection-changed", "object:children-changed",
+             "object:active-descendant-changed", "object:text-attributes-changed", "window:", "focus:")
+
+    def __init__(self, pid_file, secrets=""):
+        self.pid_file = pid_file
+        self.pid = None
+        self.secrets = set(secrets)
+        self.guarding = bool(secrets)
+        self.inserted = self.removed = 0
+        self.notices = []   # what status line notifications said, in order
+        self.focused = []   # (role, name, description) of what got the focus, in order
+        self.heard = 0
+
+    def started(self):
+        if self.pid is None:
+            try:
+                with open(self.pid_file) as f:
+                    self.pid = int(f.read().strip())
+            except (OSError, ValueError):
+                pass
+        return self.pid is not None
+
+    def ended(self):
+        """The program has ended (and been waited for, or is only a zombie)."""
+        try:
+            with open(f"/proc/{self.pid}/stat") as f:
+                return f.read().rsplit(")", 1)[1].split()[0] == "Z"
+        except OSError:
+            return True
+
+    def on_event(self, event):
+        if not self.started():
+            return
+        try:
+            source = event.source
+            if source is None or source.get_process_id() != self.pid:
+                return
+            role, name = source.getRole(), source.name
+        except Exception:  # gone already
+            return
+        self.heard += 1
+        data = event.any_data if isinstance(event.any_data, str) else ""
+        what = f"{event.type} of the {source.getRoleName()} '{name}'"
+        if role == pyatspi.ROLE_PASSWORD_TEXT and event.type.startswith("object:text-changed"):
+            check(set(data) <= {"*"}, f"{what} carries '{data}', not only the box's mask")
+            if event.type.endswith(":insert"):
+                self.inserted += len(data)
+            elif event.type.endswith(":delete"):
+                self.removed += len(data)
+        elif self.guarding and self.secrets & set(data + name):
+            check(False, f"{what} gives a typed character away: '{data or name}'")
+        if event.type == "object:state-changed:showing" and event.detail1 and role == pyatspi.ROLE_NOTIFICATION:
+            if pyatspi.findAncestor(source, lambda a: a and a.getRole() == pyatspi.ROLE_STATUS_BAR):
+                self.notices.append(name)
+        if event.type == "object:state-changed:focused" and event.detail1:
+            self.focused.append((role, name, source.description))
+            print(f"focus {source.getRoleName()} '{name}'", flush=True)
+
+    def run(self, marks):
+        """marks: (mark, holds, what) in order; holds() is asked after every
+        event and every 50 ms, and what() says what was waited for if it
+        never holds. After the last, waits for the program to end."""
+        pending = list(marks) + [("ended", lambda: self.started() and self.ended(),
+                                  lambda: "the program did not end")]
+        deadline = [time.monotonic() + WAIT]
+
+        def step():
+            while pending and pending[0][1]():
+                print(pending.pop(0)[0], flush=True)
+                deadline[0] = time.monotonic() + WAIT
+            if pending and time.monotonic() > deadline[0]:
+                problems.append(f"{pending[0][2]()} after {WAIT:.0f} s")
+                pending.clear()
+            if not pending:
+                pyatspi.Registry.stop()
+
+        def on_event(event):
+            self.on_event(event)
+            step()
+
+        pyatspi.Registry.registerEventListener(on_event, *self.KINDS)
+        GLib.timeout_add(50, lambda: step() or True)
+        pyatspi.Registry.start(gil=False)
+
+    def announced(self, text):
+        return ("announced", lambda: text in self.notices,
+                lambda: f"no status line notification '{text}' among {self.notices}")
+
+    def got(self, inserted, removed):
+        holds = lambda: self.inserted == inserted and self.removed == removed
+        return holds, lambda: (f"{inserted} masked characters typed and {removed} removed in the password boxes, "
+                               f"only {self.inserted} typed and {self.removed} removed ({self.heard} events heard)")
+
+    def password_window(self, where, starts):
+        """A mark: the password window has opened, a dialog read with its instruction."""
+        def opened():
+            if not self.started() or not the_program(self.pid):
+                return False
+            win = window(self.pid, "Password Required")
+            has_role(f"the {where}'s password window", win, pyatspi.ROLE_DIALOG)
+            instruction(f"{where}'s password window", win, starts)
+            return True
+        return ("window", opened, lambda: "no password window")
+
+
+def first_use(pid_file, typed):
+    heard = Listener(pid_file, typed)
+    filled, what = heard.got(2 * len(typed) + 1, 1)
+
+    def boxes_read():
+        """What the filled boxes let a screen reader read: their names, and
+        nowhere the typed password."""
+        win = window(heard.pid, "Password Required")
         boxes = of_role(win, pyatspi.ROLE_PASSWORD_TEXT)
-        return len(boxes) == 2 and all(character_count(b) == len(typed) for b in boxes)
-    wait_for(filled, lambda: f"two showing password boxes holding {len(typed)} characters each, only "
-             f"{[(b.name, character_count(b)) for b in of_role(win, pyatspi.ROLE_PASSWORD_TEXT)]}")
-    boxes = of_role(win, pyatspi.ROLE_PASSWORD_TEXT)
-    check(names(boxes) == ["Password", "Retype Password"],
-          f"the first start's password boxes are {names(boxes)}, expected ['Password', 'Retype Password']")
-    for b in boxes:
-        check(typed not in text_of(b), f"password box '{b.name}' gives away the typed password: '{text_of(b)}'")
-    # Nothing else a screen reader can read of the window says it either.
-    for a in [win, *descendants(win)]:
-        for what, value in (("name", a.name), ("description", a.description), ("text", text_of(a))):
-            check(typed not in value, f"the {what} of a {a.getRoleName()} in the password window holds the typed password")
+        check(names(boxes) == ["Password", "Retype Password"],
+              f"the first start's password boxes are {names(boxes)}, expected ['Password', 'Retype Password']")
+        for b in boxes:
+            check(character_count(b) == len(typed), f"password box '{b.name}' holds {character_count(b)} characters")
+            check(typed not in text_of(b), f"password box '{b.name}' gives away the typed password: '{text_of(b)}'")
+        for a in [win, *descendants(win)]:
+            for kind, value in (("name", a.name), ("description", a.description), ("text", text_of(a))):
+                check(typed not in value, f"the {kind} of a {a.getRoleName()} in the password window holds the typed password")
+        # The main window and the help come next, with texts of their own.
+        heard.guarding = False
+        return True
+
+    heard.run([("ready", lambda: True, None),
+               heard.password_window("first start", "Because this is the first time you have used "),
+               ("typed", lambda: filled() and boxes_read(), what),
+               heard.announced("Password created successfully")])
 
 
-def later_start(pid):
-    program(pid)
-    win = window(pid, "Password Required")
-    boxes = wait_for(lambda: of_role(win, pyatspi.ROLE_PASSWORD_TEXT), "showing password box")
-    check(names(boxes) == ["Password"], f"a later start shows the password boxes {names(boxes)}, expected ['Password']")
-    buttons_named("password window", win)
+def later_start(pid_file, wrong, typed, username):
+    heard = Listener(pid_file, wrong + typed)
+    wrong_typed, what_wrong = heard.got(len(wrong), 0)
+    cleared, what_cleared = heard.got(len(wrong), len(wrong))
+    all_typed, what_typed = heard.got(len(wrong) + len(typed), len(wrong))
+    lists = (pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_TREE)
+
+    def one_box():
+        win = window(heard.pid, "Password Required")
+        boxes = wait_for(lambda: of_role(win, pyatspi.ROLE_PASSWORD_TEXT), "showing password box")
+        check(names(boxes) == ["Password"], f"a later start shows the password boxes {names(boxes)}, expected ['Password']")
+        buttons_named("password window", win)
+        return True
+
+    def refused():
+        box = window(heard.pid, "Incorrect Password")
+        has_role("the 'Incorrect Password' box", box, pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG)
+        text = "Sorry, the password you entered was not correct."
+        check(text in [a.name for a in of_role(box, pyatspi.ROLE_LABEL, pyatspi.ROLE_STATIC)] + [box.description],
+              f"the 'Incorrect Password' box does not show '{text}' to a screen reader")
+        return True
+
+    def typed_all():
+        heard.guarding = False
+        return True
+
+    def list_focused(description):
+        return any(r in lists and n == "Entries" and d.startswith(description) for r, n, d in heard.focused)
+
+    def on_entry():
+        return heard.focused[-1][:2] == (pyatspi.ROLE_TABLE_CELL, username) and list_focused("One entry")
+
+    window_mark, opened = heard.password_window("later start", "Please enter your password")[:2]
+    heard.run([
+        ("ready", lambda: True, None),
+        (window_mark, lambda: opened() and one_box(), lambda: "no password window"),
+        ("refused", lambda: wrong_typed() and refused(), what_wrong),
+        ("cleared", cleared, what_cleared),
+        ("typed", lambda: all_typed() and typed_all(), what_typed),
+        heard.announced("Loaded 0 entries"),
+        ("empty", lambda: list_focused("The list is empty."),
+         lambda: f"no focus on the empty list 'Entries' with a description that says so; focused: {heard.focused}"),
+        ("added", lambda: "Added new entry.  Data saved." in heard.notices,
+         lambda: f"no status line notification 'Added new entry.  Data saved.' among {heard.notices}"),
+        # The list, then the entry under its cursor: what a screen reader reads last.
+        ("entry", on_entry,
+         lambda: f"the list and then its entry '{username}' did not get the focus; focused: {heard.focused}"),
+    ])
 
 
 def main_window(pid):
-    program(pid)
+    app = program(pid)
     win = window(pid, "Tressik by", prefix=True)
+    has_role("the main window", win, pyatspi.ROLE_FRAME)
+    for w in app:
+        if w is not None:
+            check(w.getRole() not in (pyatspi.ROLE_FILLER, pyatspi.ROLE_PANEL),
+                  f"the window '{w.name}' reaches screen readers as a {w.getRoleName()}, not as a window")
     # Qt reads a tree view with columns as a tree; it still has the table interface.
     def entries():
         return [a for a in of_role(win, pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_TREE)
@@ -172,6 +375,11 @@ def main_window(pid):
             check(False, f"the list (a {lst.getRoleName()}) has no table interface")
         headers = names(of_role(lst, pyatspi.ROLE_TABLE_COLUMN_HEADER, only_showing=False))
         check(headers == ["Username", "Password", "Website/Location"], f"the list's column headers are {headers}")
+    bars = of_role(win, pyatspi.ROLE_STATUS_BAR)
+    check(len(bars) == 1, f"the main window shows {len(bars)} status bars, expected 1")
+    for bar in bars:
+        said = [a.name for a in of_role(bar, pyatspi.ROLE_LABEL)]
+        check("Loaded 0 entries" in said, f"the status bar reads {said}, expected 'Loaded 0 entries'")
     buttons = buttons_named("main window", win)
     check("Add" in names(buttons), f"the main window has no 'Add' button among {names(buttons)}")
 
@@ -184,6 +392,7 @@ def editor(pid):
         give_up(f"the main window shows {len(adds)} push buttons named 'Add'")
     press(adds[0])
     ed = window(pid, "Add an entry")
+    has_role("the editor", ed, pyatspi.ROLE_DIALOG)
     def boxes_of_editor():
         return of_role(ed, pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY)
     wait_for(lambda: len(boxes_of_editor()) == 3,
@@ -194,15 +403,31 @@ def editor(pid):
     buttons_named("editor", ed)
 
 
+def spoken(log, secrets):
+    """What Orca said: never a typed character or password, and the masks."""
+    with open(log, errors="replace") as f:
+        said = re.findall(r"SPEECH OUTPUT: '(.*?)'(?: voice=\w+)? ?\{", f.read(), re.S)
+    chars = set("".join(secrets))
+    for u in said:
+        check(u.strip(" .") not in chars, f"Orca said the typed character '{u}'")
+        for s in secrets:
+            check(s not in u, f"Orca said the typed password: '{u}'")
+    check("*" in said, "Orca never echoed a password box's mask: did the typed characters reach it at all?")
+
+
 def run():
     if len(sys.argv) < 3:
         give_up(__doc__)
-    pid, step = int(sys.argv[1]), sys.argv[2]
-    steps = {"first-use": lambda: first_use(pid, sys.argv[3]), "later-start": lambda: later_start(pid),
-             "main": lambda: main_window(pid), "editor": lambda: editor(pid)}
+    who, step, args = sys.argv[1], sys.argv[2], sys.argv[3:]
+    steps = {"first-use": (1, lambda: first_use(who, *args)), "later-start": (3, lambda: later_start(who, *args)),
+             "main": (0, lambda: main_window(int(who))), "editor": (0, lambda: editor(int(who))),
+             "spoken": (2, lambda: spoken(args[0], args[1:]))}
     if step not in steps:
         give_up(f"no step '{step}'")
-    steps[step]()
+    count, do = steps[step]
+    if len(args) < count:
+        give_up(__doc__)
+    do()
     for p in problems:
         print(f"FAIL: {p}", file=sys.stderr)
     sys.exit(1 if problems else 0)

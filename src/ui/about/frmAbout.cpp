@@ -27,6 +27,7 @@ L* label(QWidget* parent, const char* name, const QString& caption, int left, in
 
 frmAbout::frmAbout(App& app) : Form(app) {
     setFixedBorder();
+    setScreenReaderRole(ScreenReaderRole::Dialog);
     setFont(designFont());
 
     Picture1 = new QLabel(this);

@@ -2,6 +2,7 @@
 // program starts it when the window is first opened and talks to it over its
 // standard input and output.
 #include "app/App.h"
+#include "forms/Accessible.h"
 #include "platform/BrowserProtocol.h"
 #include "platform/ParentChannel.h"
 #include "platform/RealPlatform.h"
@@ -16,6 +17,7 @@ int main(int argc, char* argv[]) {
     // The web engine shares its GL contexts with the widgets; only this process pays for that.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
+    installScreenReaderSupport();
     const std::optional<WebsiteIdentity> identity =
         BrowserProtocol::identityFromArguments(QCoreApplication::arguments().mid(1));
     if (!identity) {

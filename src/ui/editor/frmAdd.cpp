@@ -39,6 +39,7 @@ QLineEdit* box(QWidget* parent, const char* name) {
 
 frmAdd::frmAdd(App& app) : Form(app) {
     setFixedBorder();
+    setScreenReaderRole(ScreenReaderRole::Dialog);
     setFont(designFont());
 
     cmdDelete = new PictureButton(QStringLiteral("Cancel"), QStringLiteral(":/images/cancel.png"), this);

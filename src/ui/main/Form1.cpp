@@ -77,6 +77,7 @@ Form1::Form1(App& app) : Form(app), client_(new QWidget(this)) {
                         cmdCopy[0], cmdGoto, cmdCopy[1], cmdCopy[2]};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     StatusBar1->setFocusPolicy(Qt::NoFocus);
+    StatusBar1->setSpokenPanel(1);
 
     buildMenus();
     setClientSizeTwips(9015, 6555);

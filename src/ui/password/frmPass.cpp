@@ -45,6 +45,8 @@ QLineEdit* passwordBox(QWidget* parent, const char* name) {
 
 frmPass::frmPass(App& app) : Form(app) {
     setFixedBorder();
+    // Read out as it opens: the instruction above the boxes comes with it.
+    setScreenReaderRole(ScreenReaderRole::Dialog);
     setWindowTitle(QStringLiteral("Password Required"));
     setFont(designFont());
 

@@ -1,5 +1,6 @@
 #include "support/Unlocked.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QHeaderView>
 #include <QTest>
@@ -59,6 +60,11 @@ private slots:
 
     void deleteConfirmed() {
         Unlocked u({{"only", "pw1", "site"}});
+        // What a screen reader reads of the list as it gets the focus.
+        const auto described = [&] {
+            return QAccessible::queryAccessibleInterface(u.main->lstPass)->text(QAccessible::Description);
+        };
+        QVERIFY(!described().contains("empty"));
         u.items().setSelected(1, true);
         u.fakes.messageBox->answers = {MsgResult::Ok};
         u.main->mnuDataItem[1]->trigger();
@@ -67,6 +73,7 @@ private slots:
         QCOMPARE(u.items().count(), qsizetype{0});
         QCOMPARE(u.vaultBytes(), QByteArray::fromHex("f0f70d0a0d0a"));
         QCOMPARE(u.status(), QStringLiteral("Entry deleted successfully, data saved."));
+        QVERIFY(described().startsWith("The list is empty. One entry a row: its Username"));
     }
 
     void deleteCancelled() {

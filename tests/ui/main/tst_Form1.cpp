@@ -1,3 +1,4 @@
+#include "forms/Notice.h"
 #include "forms/PictureButton.h"
 #include "forms/StatusBar.h"
 #include "forms/Twips.h"
@@ -5,6 +6,7 @@
 #include "listview/ListView.h"
 #include "support/Layout.h"
 #include "support/TestApp.h"
+#include "support/Unlocked.h"
 #include "ui/main/Form1.h"
 
 #include <QAction>
@@ -12,6 +14,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -27,6 +31,19 @@ QStringList captions(QMenu* menu) {
     for (QAction* a : menu->actions()) out << a->text();
     return out;
 }
+
+// Runs a function each time the widget is shown.
+class ShowCounter : public QObject {
+public:
+    ShowCounter(QWidget* w, std::function<void()> shown) : shown_(std::move(shown)) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show) shown_();
+        return false;
+    }
+
+private:
+    std::function<void()> shown_;
+};
 
 }  // namespace
 
@@ -102,6 +119,39 @@ private slots:
             return w;
         };
         for (size_t i = 1; i < std::size(expected); ++i) QCOMPARE(next(expected[i - 1]), expected[i]);
+    }
+
+    // Screen readers hear the status line's new texts: only the last of those
+    // set in one go, and only once the window is the active one.
+    void statusLineIsSpoken() {
+        Unlocked u({{"a", "1", ""}});
+        auto* notice = u.main->StatusBar1->findChild<Notice*>();
+        QVERIFY(notice);
+        QStringList said;
+        ShowCounter shows(notice, [&] { said << notice->said(); });
+        u.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(u.main));
+        // Set while the window was still hidden, it is told as the window comes.
+        QTRY_COMPARE(said, QStringList{"Loaded 1 entries"});
+        u.main->SetStatus("Saved 1.1.2030 12:00:00");
+        u.main->SetStatus("Added new entry.  Data saved.");
+        QTRY_COMPARE(said.size(), 2);
+        QCOMPARE(said.last(), QStringLiteral("Added new entry.  Data saved."));
+        u.main->SetStatus("Added new entry.  Data saved.");
+        QTRY_COMPARE(said.size(), 3);  // the same text again is news again
+
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        u.main->SetStatus("Copied Username a");
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(said.size(), 3);
+        QCOMPARE(u.main->StatusBar1->panelText(1), QStringLiteral("Copied Username a"));
+        u.main->activateWindow();
+        QTRY_COMPARE(said.size(), 4);
+        QCOMPARE(said.last(), QStringLiteral("Copied Username a"));
     }
 
     void menus() {
