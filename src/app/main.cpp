@@ -1,6 +1,7 @@
 #include "app/App.h"
 #include "app/frmSplash.h"
 #include "forms/Accessible.h"
+#include "forms/Application.h"
 #include "platform/NoCoreDump.h"
 #include "platform/RealPlatform.h"
 
@@ -9,7 +10,7 @@
 
 int main(int argc, char* argv[]) {
     forbidCoreDumps();
-    QApplication application(argc, argv);
+    Application application(argc, argv);
     installScreenReaderSupport();
     // The program ends when its windows say so, not when the last one hides.
     QApplication::setQuitOnLastWindowClosed(false);

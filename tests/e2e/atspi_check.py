@@ -7,10 +7,10 @@ atspi_check.py PID STEP [ARG...]
 atspi_check.py PIDFILE STEP [ARG...], started before the program, whose process
 id PIDFILE comes to hold; it listens until the program has ended:
   first-use TYPED        the first start's password window, a dialog read with its
-                         instruction (mark: window); TYPED typed in the first box and
-                         TYPED plus one character, then Backspace, in the second
-                         (typed); the status line's announcement of the new password
-                         (announced)
+                         instruction (mark: window); TYPED typed in the first box
+                         (first box), TYPED plus one character, then Backspace, in
+                         the second (typed); the status line's announcement of the
+                         new password (announced)
   later-start WRONG TYPED USERNAME
                          a later start's password window (window); WRONG typed and
                          refused (refused), then cleared (cleared); TYPED typed
@@ -21,6 +21,9 @@ id PIDFILE comes to hold; it listens until the program has ended:
 atspi_check.py - spoken LOG TYPED...
                          what Orca said, from its debug log LOG: no TYPED, nor any
                          of their characters
+
+A listening step also hears every key as screen readers do: a key that types
+into a password box comes only as the mask, with no key code.
 
 A listening step prints each mark once what it waits for has come (at most
 ATSPI_WAIT seconds, 20 by default, after the mark before it), and the mark
@@ -180,6 +183,8 @@ class Listener:
         self.notices = []   # what status line notifications said, in order
         self.focused = []   # (role, name, description) of what got the focus, in order
         self.heard = 0
+        self.masked_keys = 0  # key presses heard as the mask
+        self.expect_masked = 0
 
     def started(self):
         if self.pid is None:
@@ -226,6 +231,23 @@ class Listener:
             self.focused.append((role, name, source.description))
             print(f"focus {source.getRoleName()} '{name}'", flush=True)
 
+    def on_key(self, event):
+        """A key as the registry hands it to screen readers: while guarding, a
+        key that types a character comes only as the mask, with no key code,
+        and no key's text or symbol is a typed character."""
+        text, symbol = event.event_string or "", event.id
+        if text == "*" and event.type == pyatspi.KEY_PRESSED_EVENT:
+            self.masked_keys += 1
+        if not self.guarding:
+            return False
+        what = (f"a key {'press' if event.type == pyatspi.KEY_PRESSED_EVENT else 'release'} "
+                f"('{text}', symbol {symbol:#x}, key code {event.hw_code})")
+        typing = (len(text) == 1 and text.isprintable()) or text == "space"
+        named = {chr(symbol), chr(symbol).upper()} if 0 < symbol < 0x100 else set()
+        check(not (self.secrets & (set(text) | named)), f"{what} gives a typed character away")
+        check(not typing or (text == "*" and event.hw_code == 0), f"{what} types a character, not the mask")
+        return False
+
     def run(self, marks):
         """marks: (mark, holds, what) in order; holds() is asked after every
         event and every 50 ms, and what() says what was waited for if it
@@ -249,8 +271,14 @@ class Listener:
             step()
 
         pyatspi.Registry.registerEventListener(on_event, *self.KINDS)
+        # Every combination of modifiers, as Orca listens; told afterwards, so
+        # that nothing waits on this listener.
+        pyatspi.Registry.registerKeystrokeListener(self.on_key, mask=list(range(256)), synchronous=False,
+                                                   preemptive=False)
         GLib.timeout_add(50, lambda: step() or True)
         pyatspi.Registry.start(gil=False)
+        check(self.masked_keys >= self.expect_masked, f"of the {self.expect_masked} keys typed into password boxes, "
+              f"only {self.masked_keys} reached screen readers, as the mask")
 
     def announced(self, text):
         return ("announced", lambda: text in self.notices,
@@ -275,33 +303,41 @@ class Listener:
 
 def first_use(pid_file, typed):
     heard = Listener(pid_file, typed)
+    heard.expect_masked = 2 * len(typed) + 1
+    first_filled, what_first = heard.got(len(typed), 0)
     filled, what = heard.got(2 * len(typed) + 1, 1)
 
     def boxes_read():
-        """What the filled boxes let a screen reader read: their names, and
-        nowhere the typed password."""
+        """What the boxes let a screen reader read once the first is filled:
+        their names, and nowhere the typed password."""
         win = window(heard.pid, "Password Required")
         boxes = of_role(win, pyatspi.ROLE_PASSWORD_TEXT)
         check(names(boxes) == ["Password", "Retype Password"],
               f"the first start's password boxes are {names(boxes)}, expected ['Password', 'Retype Password']")
+        counts = [character_count(b) for b in boxes]
+        check(counts == [len(typed), 0], f"the password boxes hold {counts} characters, expected {[len(typed), 0]}")
         for b in boxes:
-            check(character_count(b) == len(typed), f"password box '{b.name}' holds {character_count(b)} characters")
             check(typed not in text_of(b), f"password box '{b.name}' gives away the typed password: '{text_of(b)}'")
         for a in [win, *descendants(win)]:
             for kind, value in (("name", a.name), ("description", a.description), ("text", text_of(a))):
                 check(typed not in value, f"the {kind} of a {a.getRoleName()} in the password window holds the typed password")
+        return True
+
+    def typed_all():
         # The main window and the help come next, with texts of their own.
         heard.guarding = False
         return True
 
     heard.run([("ready", lambda: True, None),
                heard.password_window("first start", "Because this is the first time you have used "),
-               ("typed", lambda: filled() and boxes_read(), what),
+               ("first box", lambda: first_filled() and boxes_read(), what_first),
+               ("typed", lambda: filled() and typed_all(), what),
                heard.announced("Password created successfully")])
 
 
 def later_start(pid_file, wrong, typed, username):
     heard = Listener(pid_file, wrong + typed)
+    heard.expect_masked = len(wrong) + len(typed)
     wrong_typed, what_wrong = heard.got(len(wrong), 0)
     cleared, what_cleared = heard.got(len(wrong), len(wrong))
     all_typed, what_typed = heard.got(len(wrong) + len(typed), len(wrong))

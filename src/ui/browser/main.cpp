@@ -3,6 +3,7 @@
 // standard input and output.
 #include "app/App.h"
 #include "forms/Accessible.h"
+#include "forms/Application.h"
 #include "platform/BrowserProtocol.h"
 #include "platform/ParentChannel.h"
 #include "platform/RealPlatform.h"
@@ -16,7 +17,7 @@
 int main(int argc, char* argv[]) {
     // The web engine shares its GL contexts with the widgets; only this process pays for that.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication application(argc, argv);
+    Application application(argc, argv);
     installScreenReaderSupport();
     const std::optional<WebsiteIdentity> identity =
         BrowserProtocol::identityFromArguments(QCoreApplication::arguments().mid(1));

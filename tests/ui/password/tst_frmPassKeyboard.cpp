@@ -1,4 +1,5 @@
 #include "app/frmSplash.h"
+#include "forms/Application.h"
 #include "support/TestApp.h"
 #include "support/Vaults.h"
 #include "ui/main/Form1.h"
@@ -7,10 +8,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 namespace {
 
@@ -35,6 +40,37 @@ struct OtherWindow : QWidget {
         activateWindow();
     }
 };
+
+// Stands in for the desktop's accessibility bridge: takes every key the
+// window system sends before any window does, keeps what it would tell screen
+// readers, and hands the key on later, as the bridge does once they answer.
+struct FakeBridge : QObject {
+    QStringList told;  // each key's text, key symbol and key code
+
+    FakeBridge() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* target, QEvent* e) override {
+        if (!e->spontaneous() || (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease)) return false;
+        const auto* k = static_cast<QKeyEvent*>(e);
+        told << QStringLiteral("%1 %2 %3").arg(k->text()).arg(k->nativeVirtualKey(), 0, 16).arg(k->nativeScanCode());
+        QCoreApplication::postEvent(
+            target, new QKeyEvent(k->type(), k->key(), k->modifiers(), k->nativeScanCode(), k->nativeVirtualKey(),
+                                  k->nativeModifiers(), k->text(), k->isAutoRepeat(), k->count()));
+        return true;
+    }
+};
+
+// Keys as a person presses them: characters, "<BS>" for Backspace and "<Ins>" /
+// "</Ins>" for pressing and letting go of Insert, a screen reader's modifier.
+void press(QWidget* box, const QString& keys) {
+    static const QRegularExpression token(QStringLiteral("<BS>|<Ins>|</Ins>|."));
+    for (auto it = token.globalMatch(keys); it.hasNext();) {
+        const QString k = it.next().captured();
+        if (k == QLatin1String("<BS>")) QTest::keyClick(box, Qt::Key_Backspace);
+        else if (k == QLatin1String("<Ins>")) QTest::keyPress(box, Qt::Key_Insert);
+        else if (k == QLatin1String("</Ins>")) QTest::keyRelease(box, Qt::Key_Insert);
+        else QTest::keyClick(box, k.at(0).toLatin1());
+    }
+}
 
 }  // namespace
 
@@ -114,6 +150,49 @@ private slots:
         QVERIFY(other.isActiveWindow());
     }
 
+    // What a screen reader is told of each key typed into the password box,
+    // and what the box holds; a box that shows its text for comparison.
+    void keysReachScreenReadersMasked_data() {
+        QTest::addColumn<bool>("bridge");
+        QTest::addColumn<bool>("password");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("told");
+        const QString mask = QStringLiteral("* 2a 0");
+        const QString backspace = QStringLiteral("\b 0 0");
+        QTest::newRow("no screen reader") << false << true << "Qz 7"
+                                          << "Qz 7" << QStringList();
+        QTest::newRow("each key as the mask") << true << true << "Qz 7"
+                                              << "Qz 7" << QStringList(8, mask);
+        QTest::newRow("in order with the keys between")
+            << true << true << "ab<BS>c"
+            << "ac" << (QStringList(4, mask) << backspace << backspace << mask << mask);
+        QTest::newRow("screen reader's modifier held") << true << true << "a<Ins>h</Ins>"
+                                                       << "ah"
+                                                       << (QStringList(2, mask) << " 0 0"
+                                                                                << "h 0 0"
+                                                                                << "h 0 0"
+                                                                                << " 0 0");
+        QTest::newRow("a box that shows its text") << true << false << "ab"
+                                                   << "ab" << QStringList{"a 0 0", "a 0 0", "b 0 0", "b 0 0"};
+    }
+    void keysReachScreenReadersMasked() {
+        QFETCH(bool, bridge);
+        QFETCH(bool, password);
+        QFETCH(QString, keys);
+        QFETCH(QString, text);
+        QFETCH(QStringList, told);
+        TestApp t;
+        frmPass* f = open(t);
+        QTRY_VERIFY(f->isActiveWindow());
+        f->txtPass->setEchoMode(password ? QLineEdit::Password : QLineEdit::Normal);
+        std::optional<FakeBridge> reader;
+        if (bridge) reader.emplace();
+        press(f->txtPass, keys);
+        QTRY_COMPARE(f->txtPass->text(), text);
+        if (reader) QCOMPARE(reader->told, told);
+    }
+
     // The boxes take text of any length, typed, set or pasted.
     void longMasterPasswordThroughFirstUseAndUnlock() {
         const QString longPassword = QString(40000, QLatin1Char('k')) + QStringLiteral("end");
@@ -141,5 +220,10 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_frmPassKeyboard)
+// The program's own application object, which screens the keys.
+int main(int argc, char* argv[]) {
+    Application application(argc, argv);
+    tst_frmPassKeyboard test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_frmPassKeyboard.moc"
