@@ -43,15 +43,15 @@ public:
     }
 
     // The median over the repetitions; nullopt when the step did not run.
-    std::optional<double> time(const std::string& key) const {
+    std::optional<double> stepTime(const std::string& key) const {
         if (auto it = medians_.find(key); it != medians_.end()) return it->second;
         auto it = times_.find(key);
         if (it == times_.end()) return std::nullopt;
-        return median(it->second);
+        return medianOf(it->second);
     }
 
     // A counter's median over the repetitions; nullopt when the step did not set it.
-    std::optional<double> counter(const std::string& key, const std::string& name) const {
+    std::optional<double> stepCounter(const std::string& key, const std::string& name) const {
         if (auto it = counterMedians_.find(key); it != counterMedians_.end()) {
             if (auto c = it->second.find(name); c != it->second.end()) return c->second;
         }
@@ -59,14 +59,14 @@ public:
         if (it == counters_.end()) return std::nullopt;
         auto c = it->second.find(name);
         if (c == it->second.end()) return std::nullopt;
-        return median(c->second);
+        return medianOf(c->second);
     }
 
     // Step name -> why it failed.
-    const std::map<std::string, std::string>& errors() const { return errors_; }
+    const std::map<std::string, std::string>& stepErrors() const { return errors_; }
 
 private:
-    static std::optional<double> median(std::vector<double> t) {
+    static std::optional<double> medianOf(std::vector<double> t) {
         if (t.empty()) return std::nullopt;
         std::sort(t.begin(), t.end());
         const size_t n = t.size();
@@ -102,7 +102,7 @@ inline bool initBenchmarks(int argc, char** argv, int defaultRepetitions = 3) {
 // is shown.
 class Steps {
 public:
-    void add(const std::string& label, std::function<void(benchmark::State&)> fn) {
+    void addStep(const std::string& label, std::function<void(benchmark::State&)> fn) {
         benchmark::RegisterBenchmark(label.c_str(),
                                      [fn = std::move(fn), label, this](benchmark::State& s) {
                                          fn(s);
@@ -114,14 +114,14 @@ public:
 
     // Runs them all and prints every failure; false when one failed. The
     // reporter then holds the times.
-    bool run(CapturingReporter& reporter) {
+    bool runAll(CapturingReporter& reporter) {
         benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::Shutdown();
-        for (const auto& [step, why] : reporter.errors()) std::printf("failed %s: %s\n", step.c_str(), why.c_str());
+        for (const auto& [step, why] : reporter.stepErrors()) std::printf("failed %s: %s\n", step.c_str(), why.c_str());
         for (const std::string& step : failed_)
-            if (!reporter.errors().count(step)) std::printf("failed %s\n", step.c_str());
+            if (!reporter.stepErrors().count(step)) std::printf("failed %s\n", step.c_str());
         std::printf("\n");
-        return failed_.empty() && reporter.errors().empty();
+        return failed_.empty() && reporter.stepErrors().empty();
     }
 
 private:
@@ -133,16 +133,16 @@ private:
 class Random {
 public:
     explicit Random(quint64 seed) : state_(seed) {}
-    quint64 next() {
+    quint64 nextBits() {
         quint64 z = (state_ += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         return z ^ (z >> 31);
     }
-    qsizetype between(qsizetype lo, qsizetype hi) {
-        return lo + static_cast<qsizetype>(next() % static_cast<quint64>(hi - lo + 1));
+    qsizetype drawBetween(qsizetype lo, qsizetype hi) {
+        return lo + static_cast<qsizetype>(nextBits() % static_cast<quint64>(hi - lo + 1));
     }
-    bool percent(int p) { return between(0, 99) < p; }
+    bool chancePercent(int p) { return drawBetween(0, 99) < p; }
 
 private:
     quint64 state_;
@@ -150,9 +150,9 @@ private:
 
 // A text of minLen to maxLen characters drawn from the alphabet.
 inline QString randomText(Random& rng, qsizetype minLen, qsizetype maxLen, QStringView alphabet) {
-    const qsizetype len = rng.between(minLen, maxLen);
+    const qsizetype len = rng.drawBetween(minLen, maxLen);
     QString s;
     s.reserve(len);
-    for (qsizetype i = 0; i < len; ++i) s.append(alphabet.at(rng.between(0, alphabet.size() - 1)));
+    for (qsizetype i = 0; i < len; ++i) s.append(alphabet.at(rng.drawBetween(0, alphabet.size() - 1)));
     return s;
 }

@@ -47,7 +47,7 @@ Child::Child(const std::string& file, const std::vector<std::string>& args,
     }
 }
 
-std::optional<int> Child::wait(int timeoutMs) {
+std::optional<int> Child::waitForExit(int timeoutMs) {
     if (pid_ <= 0) return std::nullopt;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -63,7 +63,7 @@ std::optional<int> Child::wait(int timeoutMs) {
     }
 }
 
-void Child::kill() {
+void Child::killNow() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGKILL);
     int status = 0;

@@ -19,7 +19,7 @@ public:
     // (appended), or nowhere when it is empty. error() says why it failed.
     Child(const std::string& file, const std::vector<std::string>& args,
           const std::map<std::string, std::string>& extra, const std::string& logPath);
-    ~Child() { kill(); }
+    ~Child() { killNow(); }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
@@ -28,8 +28,8 @@ public:
     const std::string& error() const { return error_; }
 
     // Waits for the program to end by itself; its exit status, or nullopt on a signal or time-out.
-    std::optional<int> wait(int timeoutMs);
-    void kill();
+    std::optional<int> waitForExit(int timeoutMs);
+    void killNow();
 
 private:
     pid_t pid_ = -1;

@@ -58,18 +58,18 @@ int main(int argc, char** argv) {
                         static_cast<long long>(d.rtf.size()), static_cast<long long>(d.words.size()));
             for (const bool layout : {false, true}) {
                 const QByteArray rtf = d.rtf;
-                steps.add(name(layout ? "read_and_layout" : "read", shape, alike),
-                          [rtf, layout](benchmark::State& s) { read(s, rtf, layout); });
+                steps.addStep(name(layout ? "read_and_layout" : "read", shape, alike),
+                              [rtf, layout](benchmark::State& s) { read(s, rtf, layout); });
             }
         }
     }
 
     CapturingReporter reporter(benchmark::CreateDefaultDisplayReporter());
-    bool ok = steps.run(reporter);
+    bool ok = steps.runAll(reporter);
     for (const char* step : {"read", "read_and_layout"}) {
         for (const Shape shape : kShapes) {
-            const auto time = reporter.time(name(step, shape, false));
-            const auto base = reporter.time(name(step, shape, true));
+            const auto time = reporter.stepTime(name(step, shape, false));
+            const auto base = reporter.stepTime(name(step, shape, true));
             if (!time || !base) continue;  // filtered out or failed
             const double ratio = *time / *base;
             const bool met = ratio <= kGoal;

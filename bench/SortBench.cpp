@@ -40,7 +40,7 @@ constexpr double kAddGoal = 1.5;
 // so it exercises the order of equal keys.
 QString recased(Random& rng, QString s) {
     for (QChar& c : s)
-        if (rng.percent(50)) c = c.isUpper() ? c.toLower() : c.toUpper();
+        if (rng.chancePercent(50)) c = c.isUpper() ? c.toLower() : c.toUpper();
     return s;
 }
 
@@ -57,19 +57,19 @@ std::vector<Entry> makeEntries(Random& rng, qsizetype count, std::vector<QString
     entries.reserve(static_cast<size_t>(count));
     for (qsizetype i = 0; i < count; ++i) {
         Entry e;
-        const int kind = static_cast<int>(rng.between(0, 99));
+        const int kind = static_cast<int>(rng.drawBetween(0, 99));
         if (!users.empty() && kind < 6) {
-            e.username = users[static_cast<size_t>(rng.between(0, static_cast<qsizetype>(users.size()) - 1))];
+            e.username = users[static_cast<size_t>(rng.drawBetween(0, static_cast<qsizetype>(users.size()) - 1))];
         } else if (!users.empty() && kind < 10) {
             e.username =
-                recased(rng, users[static_cast<size_t>(rng.between(0, static_cast<qsizetype>(users.size()) - 1))]);
+                recased(rng, users[static_cast<size_t>(rng.drawBetween(0, static_cast<qsizetype>(users.size()) - 1))]);
         } else {
             e.username = randomText(rng, 8, 20, user);
         }
         users.push_back(e.username);
         e.password = randomText(rng, 10, 24, pass);
-        if (!rng.percent(10))
-            e.location = QStringLiteral("https://www.example-%1.com/login").arg(rng.between(1, kRows));
+        if (!rng.chancePercent(10))
+            e.location = QStringLiteral("https://www.example-%1.com/login").arg(rng.drawBetween(1, kRows));
         entries.push_back(std::move(e));
     }
     return entries;
@@ -303,7 +303,7 @@ int main(int argc, char** argv) {
     const auto d = makeData();
     Steps steps;
     const auto add = [&steps](const std::string& label, std::function<void(benchmark::State&)> fn) {
-        steps.add(label, std::move(fn));
+        steps.addStep(label, std::move(fn));
     };
     for (int c = 0; c < ListItems::kColumns; ++c) {
         const std::string col = std::to_string(c);
@@ -315,7 +315,7 @@ int main(int argc, char** argv) {
     add(name("add_sorted_" + batch), [d](benchmark::State& s) { addSorted(s, *d); });
 
     CapturingReporter reporter(benchmark::CreateDefaultDisplayReporter());
-    bool ok = steps.run(reporter);
+    bool ok = steps.runAll(reporter);
     const auto report = [&ok](const std::string& label, std::optional<double> step, std::optional<double> base,
                               double goal, const char* unit) {
         if (!step || !base) return;  // filtered out or failed
@@ -328,14 +328,14 @@ int main(int argc, char** argv) {
     };
     for (int c = 0; c < ListItems::kColumns; ++c) {
         const std::string col = std::to_string(c);
-        report("sort column " + col + " / stable_sort", reporter.time(name("sort_column_" + col)),
-               reporter.time(name("stable_sort_column_" + col)), kSortGoal, "");
+        report("sort column " + col + " / stable_sort", reporter.stepTime(name("sort_column_" + col)),
+               reporter.stepTime(name("stable_sort_column_" + col)), kSortGoal, "");
     }
     const auto perRow = [](std::optional<double> t) { return t ? std::optional<double>(*t / kBatch) : t; };
-    const auto added = perRow(reporter.time(name("add_sorted_" + batch)));
-    report("add one row / stable_sort column 0", added, reporter.time(name("stable_sort_column_0")), kAddVsSortGoal,
+    const auto added = perRow(reporter.stepTime(name("add_sorted_" + batch)));
+    report("add one row / stable_sort column 0", added, reporter.stepTime(name("stable_sort_column_0")), kAddVsSortGoal,
            "");
-    report("add one row / upper_bound+insert", added, perRow(reporter.time(name("upper_bound_insert_" + batch))),
+    report("add one row / upper_bound+insert", added, perRow(reporter.stepTime(name("upper_bound_insert_" + batch))),
            kAddGoal, " per row");
     return ok ? 0 : 1;
 }

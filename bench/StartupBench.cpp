@@ -55,9 +55,9 @@ void putLine(std::string& out, const std::string& text) {
 
 std::string pick(Random& rng, qsizetype minLen, qsizetype maxLen, const std::string& alphabet) {
     std::string s;
-    const qsizetype len = rng.between(minLen, maxLen);
+    const qsizetype len = rng.drawBetween(minLen, maxLen);
     for (qsizetype i = 0; i < len; ++i)
-        s.push_back(alphabet[static_cast<size_t>(rng.between(0, static_cast<qsizetype>(alphabet.size()) - 1))]);
+        s.push_back(alphabet[static_cast<size_t>(rng.drawBetween(0, static_cast<qsizetype>(alphabet.size()) - 1))]);
     return s;
 }
 
@@ -76,9 +76,9 @@ std::string makeVault(int entries) {
     putLine(out, kMaster);
     for (int i = 0; i < entries; ++i) {
         std::string location;
-        if (!rng.percent(5)) {
-            location = (rng.percent(80) ? "https://" : "http://") + pick(rng, 5, 14, letters) + "." +
-                       tlds[rng.between(0, 4)] + "/" + pick(rng, 0, 12, letters);
+        if (!rng.chancePercent(5)) {
+            location = (rng.chancePercent(80) ? "https://" : "http://") + pick(rng, 5, 14, letters) + "." +
+                       tlds[rng.drawBetween(0, 4)] + "/" + pick(rng, 0, 12, letters);
         }
         putLine(out, pick(rng, 6, 16, user) + "|||" + pick(rng, 10, 22, pass) + "|||" + location);
     }
@@ -114,7 +114,7 @@ std::string tail(const std::string& path) {
 }
 
 void finish(Launched& l) {
-    l.child->kill();
+    l.child->killNow();
     QDir(QString::fromStdString(l.folder)).removeRecursively();
 }
 
@@ -213,7 +213,7 @@ std::optional<Unlocked> unlock(Setup& s, const std::string& vault, std::string* 
     }
     s.watch.focusAndWatchKeys(l->window.window);
     auto typing = xdotool({"type", "--delay", "5", kMaster}, error);
-    if (!typing || typing->wait(10000) != 0) {
+    if (!typing || typing->waitForExit(10000) != 0) {
         if (error->empty()) *error = "xdotool could not type the password";
         finish(*l);
         return std::nullopt;
@@ -228,7 +228,7 @@ std::optional<Unlocked> unlock(Setup& s, const std::string& vault, std::string* 
     const auto main = s.watch.waitMapped(
         l->child->pid(), [](const std::string& t) { return t.rfind(kMainCaptionStart, 0) == 0; },
         Clock::now() + std::chrono::milliseconds(kWindowTimeoutMs));
-    key->wait(10000);
+    key->waitForExit(10000);
     if (!main) {
         *error = "no main window after the password; its output:\n" + tail(l->folder + "/log");
         finish(*l);
@@ -304,9 +304,9 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    bool ok = reporter.errors().empty();
-    for (const auto& [step, why] : reporter.errors()) std::printf("failed %s: %s\n", step.c_str(), why.c_str());
-    const auto c = [&](const char* step, const char* name) { return reporter.counter(step, name); };
+    bool ok = reporter.stepErrors().empty();
+    for (const auto& [step, why] : reporter.stepErrors()) std::printf("failed %s: %s\n", step.c_str(), why.c_str());
+    const auto c = [&](const char* step, const char* name) { return reporter.stepCounter(step, name); };
 
     std::printf("\n");
     const auto bareMs = c("startup", "bare_ms"), bareMB = c("startup", "bare_MB");

@@ -278,7 +278,7 @@ int main(int argc, char** argv) {
             {"check_before_save", checkBeforeSave},
         };
         for (const auto& [step, fn] : stepsOfSize)
-            all.add(name(step, n), [v, fn = fn](benchmark::State& s) { fn(s, *v); });
+            all.addStep(name(step, n), [v, fn = fn](benchmark::State& s) { fn(s, *v); });
         if (n == kSizes[std::size(kSizes) - 1]) {
             benchmark::RegisterBenchmark(name("idle_reads", n).c_str(), [v](benchmark::State& s) { idleReads(s, *v); })
                 ->Iterations(1)
@@ -288,7 +288,7 @@ int main(int argc, char** argv) {
     }
 
     CapturingReporter reporter(benchmark::CreateDefaultDisplayReporter());
-    bool ok = all.run(reporter);
+    bool ok = all.runAll(reporter);
     const struct {
         const char* label;
         const char* step;
@@ -301,8 +301,8 @@ int main(int argc, char** argv) {
     };
     for (const qsizetype n : kSizes) {
         for (const auto& r : ratios) {
-            const auto step = reporter.time(name(r.step, n));
-            const auto base = reporter.time(name(r.yardstick, n));
+            const auto step = reporter.stepTime(name(r.step, n));
+            const auto base = reporter.stepTime(name(r.yardstick, n));
             if (!step || !base) continue;  // filtered out or failed
             const double ratio = *step / *base;
             const bool met = ratio <= r.goal;
@@ -312,7 +312,7 @@ int main(int argc, char** argv) {
         }
     }
     const qsizetype largest = kSizes[std::size(kSizes) - 1];
-    if (const auto reads = reporter.counter(name("idle_reads", largest), "reads")) {
+    if (const auto reads = reporter.stepCounter(name("idle_reads", largest), "reads")) {
         ok = ok && *reads == 0;
         std::printf("reads of an unchanged vault over 3 s of watching: %.0f  (goal 0: %s)\n", *reads,
                     *reads == 0 ? "met" : "MISSED");

@@ -1,13 +1,6 @@
 #include "app/WebsiteWindow.h"
 
-#include "app/App.h"
-#include "ui/main/Form1.h"
-
-void ShowWebsiteWindow(App& app) {
-    if (!app.platform.website) return;
-    const Globals& g = app.g;
-    app.platform.website->show({g.strProgramName, g.strCompany, g.strWebsite, g.blnSkin});
-}
+#include "program/App.h"
 
 void WatchWebsiteWindow(App& app) {
     IWebsiteHost* host = app.platform.website.get();

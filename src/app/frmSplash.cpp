@@ -1,9 +1,9 @@
 #include "app/frmSplash.h"
 
-#include "app/App.h"
-#include "app/LoadIdentity.h"
 #include "forms/ControlType.h"
 #include "forms/Twips.h"
+#include "program/App.h"
+#include "program/LoadIdentity.h"
 #include "skin/SkinControl.h"
 #include "skin/modSkin.h"
 #include "ui/main/Form1.h"

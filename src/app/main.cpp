@@ -1,9 +1,10 @@
-#include "app/App.h"
+#include "app/Program.h"
 #include "app/frmSplash.h"
 #include "forms/Accessible.h"
 #include "forms/Application.h"
 #include "platform/NoCoreDump.h"
 #include "platform/RealPlatform.h"
+#include "program/App.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -16,6 +17,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/tressik.png")));
     App app(makeRealPlatform());
+    TieProgram(app);
     QApplication::setApplicationName(app.platform.appInfo->productName());
     app.forms.show<frmSplash>();
     return QApplication::exec();

@@ -1,9 +1,10 @@
 #include "app/modGlobals.h"
 
-#include "app/App.h"
+#include "app/Program.h"
+
 #include "listview/ListItems.h"
-#include "listview/ListView.h"
 #include "platform/Memory.h"
+#include "program/App.h"
 #include "ui/main/Form1.h"
 #include "ui/password/frmPass.h"
 #include "vault/VaultCodec.h"
@@ -47,10 +48,10 @@ std::optional<std::vector<PackedEntry>> readVaultEntries(App& app) {
     if (!ensureAndRead(app, &bytes, &stamp)) return std::nullopt;
     const VaultFile::Version version = VaultFile::Version::of(stamp, bytes);
     if (VaultCodec::readMasterPassword(bytes) != app.g.strMasterPassword) {
-        app.sync.keepAside(bytes, version, QStringLiteral("it was saved with another master password"));
+        app.vault.sync.keepAside(bytes, version, QStringLiteral("it was saved with another master password"));
         return std::vector<PackedEntry>{};
     }
-    app.sync.remember(version);
+    app.vault.sync.remember(version);
     return VaultCodec::readPackedEntries(bytes);
 }
 
@@ -68,11 +69,11 @@ void tellKept(App& app, const QString& keptAs) {
 // not seen; remembers what it wrote.
 VaultFile::Result writeSeen(App& app, const QByteArray& bytes, QString* keptAs) {
     const QString path = app.vaultPath();
-    if (QString error; !app.sync.keepUnseen(keptAs, &error)) return {false, error, false};
+    if (QString error; !app.vault.sync.keepUnseen(keptAs, &error)) return {false, error, false};
     if (VaultFile::Result r = VaultFile::EnsureDataFile(path); !r.ok) return r;
     DurableFile::Stamp written;
     VaultFile::Result r = VaultFile::writeAtomic(path, bytes, &written);
-    if (r.ok || r.replaced) app.sync.remember(VaultFile::Version::of(written, bytes));
+    if (r.ok || r.replaced) app.vault.sync.remember(VaultFile::Version::of(written, bytes));
     return r;
 }
 
@@ -140,7 +141,7 @@ void OpenVault(App& app) {
     QByteArray bytes;
     DurableFile::Stamp stamp;
     if (!ensureAndRead(app, &bytes, &stamp)) return;
-    app.sync.remember(VaultFile::Version::of(stamp, bytes));
+    app.vault.sync.remember(VaultFile::Version::of(stamp, bytes));
     // Say so now rather than at the first change that cannot be saved.
     if (lock == App::VaultLock::ReadOnlyFolder) {
         app.msgBox(mainWindow(app),
@@ -162,15 +163,14 @@ void OpenVault(App& app) {
 void LoadData(App& app) {
     std::optional<std::vector<PackedEntry>> rows = readVaultEntries(app);
     if (!rows) return;
-    Form1* main = app.forms.get<Form1>();
     const auto count = static_cast<qsizetype>(rows->size());
-    main->lstPass->items().appendMany(std::move(*rows));
+    app.vault.entries().appendMany(std::move(*rows));
     rows.reset();
     // Loading a large vault leaves megabytes freed but still resident.
     releaseFreeMemory();
     SetStatus(app, QStringLiteral("Loaded ") + QString::number(count) + QStringLiteral(" entries"));
-    app.sync.follow();
-    main->afterFormLoad();
+    app.vault.sync.follow();
+    afterFormLoad(app);
 }
 
 void SaveNewPassword(App& app) {
@@ -190,7 +190,7 @@ void SaveNewPassword(App& app) {
     // hand or damaged): keep them aside too before the new vault replaces it.
     QString unseenKeptAs;
     QString keptAs;
-    const bool seen = DurableFile::stampOf(path) == app.sync.known().stamp;
+    const bool seen = DurableFile::stampOf(path) == app.vault.sync.known().stamp;
     if (app.vaultLocked() && seen && VaultCodec::hasEntryLines(old)) {
         if (VaultFile::Result r = VaultFile::backup(path, &keptAs); !r.ok) {
             fatal(app, mainWindow(app),
@@ -231,13 +231,13 @@ void SaveNewPassword(App& app) {
                        .arg(QDir::toNativeSeparators(keptAs)),
                    {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Information);
     }
-    app.sync.follow();
-    if (Form1* main = app.forms.get<Form1>()) main->afterFormLoad();
+    app.vault.sync.follow();
+    afterFormLoad(app);
 }
 
 bool SaveData(App& app) {
     Form1* main = app.forms.get<Form1>();
-    const ListItems& items = main->lstPass->items();
+    const ListItems& items = app.vault.entries();
     const std::optional<QByteArray> bytes = VaultCodec::serialiseVault(
         app.g.strMasterPassword, items.count(), [&](qsizetype n) { return &items.entry(n + 1); });
     VaultFile::Result r;
@@ -249,7 +249,7 @@ bool SaveData(App& app) {
     } else {
         r = writeSeen(app, *bytes, &keptAs);
     }
-    app.sync.setUnsaved(!r.ok && !r.replaced);
+    app.vault.sync.setUnsaved(!r.ok && !r.replaced);
     if (!r.ok) {
         const QString text =
             r.replaced ? (r.differs ? QStringLiteral("The vault file was replaced, but what is now on disk differs "

@@ -8,7 +8,7 @@
 #include <QHeaderView>
 #include <QTimer>
 
-ListView::ListView(QWidget* parent) : QTreeView(parent), items_(new ListItems(this)) {
+ListView::ListView(QWidget* parent, ListItems* items) : QTreeView(parent), items_(items ? items : new ListItems(this)) {
     setControlType(this, QStringLiteral("ListView"));
     setRootIsDecorated(false);
     setItemsExpandable(false);

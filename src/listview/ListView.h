@@ -10,7 +10,8 @@ class ListItems;
 class ListView : public QTreeView {
     Q_OBJECT
 public:
-    explicit ListView(QWidget* parent);
+    // Shows items, which outlive the control; without, rows of its own.
+    explicit ListView(QWidget* parent, ListItems* items = nullptr);
 
     ListItems& items() { return *items_; }
     const ListItems& items() const { return *items_; }

@@ -182,7 +182,7 @@ private slots:
                        .keptAside = vaultOf("pw", {cat}),
                        .saved = {bob, amy, {"dan", "4", ""}}};
         QTest::newRow("changed just before a save, unnoticed: kept aside first")
-            << Outside{.before = [](Unlocked& u) { u.app->sync.stop(); },  // a share that sends no notifications
+            << Outside{.before = [](Unlocked& u) { u.app->vault.sync.stop(); },  // a share that sends no notifications
                        .change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("pw", {cat})); },
                        .shown = {"bob", "amy"},
                        .told =
@@ -194,7 +194,7 @@ private slots:
             << Outside{.change =
                            [](Unlocked& u) {
                                inPlace(u.vaultPath(), u.vaultBytes());
-                               u.app->sync.check();
+                               u.app->vault.sync.check();
                            },
                        .shown = {"bob", "amy"},
                        .statusPart = "Loaded 2 entries",

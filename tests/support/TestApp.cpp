@@ -1,9 +1,11 @@
 #include "support/TestApp.h"
 
+#include "app/Program.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
-TestApp::TestApp() : app(std::make_unique<App>(makeFakePlatform(&fakes, folder.path()))) {}
+TestApp::TestApp() : app(std::make_unique<App>(makeFakePlatform(&fakes, folder.path()))) { TieProgram(*app); }
 
 TestApp::~TestApp() {
     app.reset();

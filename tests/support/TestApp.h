@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/App.h"
+#include "program/App.h"
 #include "support/FakePlatform.h"
 
 #include <QByteArray>

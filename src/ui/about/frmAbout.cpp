@@ -1,10 +1,9 @@
 #include "ui/about/frmAbout.h"
 
-#include "app/App.h"
-#include "app/WebsiteWindow.h"
 #include "forms/ClickLabel.h"
 #include "forms/ControlType.h"
 #include "forms/Twips.h"
+#include "program/App.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
 

@@ -1,8 +1,8 @@
 #include "ui/browser/WebsiteSession.h"
 
-#include "app/App.h"
 #include "platform/BrowserProtocol.h"
 #include "platform/ParentChannel.h"
+#include "program/App.h"
 #include "ui/browser/frmWebsite.h"
 
 WebsiteSession::WebsiteSession(App& app, ParentChannel& channel) : app_(app), channel_(channel) {

@@ -1,10 +1,10 @@
 #include "ui/browser/frmWebsite.h"
 
-#include "app/App.h"
-#include "app/LoadIdentity.h"
 #include "forms/PictureButton.h"
 #include "forms/StatusBar.h"
 #include "forms/Twips.h"
+#include "program/App.h"
+#include "program/LoadIdentity.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
 #include "util/modOnTop.h"

@@ -1,12 +1,12 @@
 // tressik-browser: the in-app browser window, in a process of its own. The
 // program starts it when the window is first opened and talks to it over its
 // standard input and output.
-#include "app/App.h"
 #include "forms/Accessible.h"
 #include "forms/Application.h"
 #include "platform/BrowserProtocol.h"
 #include "platform/ParentChannel.h"
 #include "platform/RealPlatform.h"
+#include "program/App.h"
 #include "ui/browser/WebsiteSession.h"
 
 #include <QApplication>

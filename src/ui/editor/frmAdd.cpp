@@ -1,15 +1,13 @@
 #include "ui/editor/frmAdd.h"
 
-#include "app/App.h"
 #include "app/modGlobals.h"
 #include "forms/Accessible.h"
 #include "forms/PictureButton.h"
 #include "forms/Twips.h"
 #include "listview/ListItems.h"
-#include "listview/ListView.h"
+#include "program/App.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
-#include "ui/main/Form1.h"
 #include "vault/VaultCodec.h"
 
 #include <QLineEdit>
@@ -119,8 +117,7 @@ void frmAdd::cmdAdd_Click(int) {
         app().msgBox(this, problem, QStringLiteral("Error"));
         return;
     }
-    Form1* main = app().forms.get<Form1>();
-    ListItems& items = main->lstPass->items();
+    ListItems& items = app().vault.entries();
     // The row the editor was opened on, wherever a sort has moved it.
     const qsizetype position = mode_ == QLatin1String("Add") ? 0 : items.positionOf(rowId_);
     const bool editedRowGone = mode_ != QLatin1String("Add") && position == 0;

@@ -1,8 +1,8 @@
 #include "ui/help/Form8.h"
 
-#include "app/App.h"
 #include "forms/Twips.h"
 #include "platform/Paths.h"
+#include "program/App.h"
 #include "rtf/RtfReader.h"
 #include "skin/modSkin.h"
 #include "util/modOnTop.h"

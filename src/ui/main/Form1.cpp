@@ -1,19 +1,14 @@
 #include "ui/main/Form1.h"
 
-#include "app/App.h"
-#include "app/WebsiteWindow.h"
-#include "app/frmSplash.h"
-#include "app/modGlobals.h"
 #include "forms/PictureButton.h"
 #include "forms/StatusBar.h"
 #include "forms/Twips.h"
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
+#include "program/App.h"
 #include "skin/modSkin.h"
 #include "ui/about/frmAbout.h"
-#include "ui/editor/frmAdd.h"
 #include "ui/help/Form8.h"
-#include "ui/password/frmPass.h"
 
 #include <QAction>
 #include <QMenu>
@@ -52,7 +47,7 @@ Form1::Form1(App& app) : Form(app), client_(new QWidget(this)) {
     Twips::place(cmdDelete, 1260, 60, 1155, 1035);
     cmdWebsite[0] = button(c, "cmdWebsite", QStringLiteral("cmdWebsite"), "website.png");
     Twips::place(cmdWebsite[0], 4860, 60, 4095, 1035);
-    lstPass = new ListView(c);
+    lstPass = new ListView(c, &app.vault.entries());
     lstPass->setObjectName(QStringLiteral("lstPass"));
     // What a screen reader says of the list; nothing of it is shown.
     lstPass->setAccessibleName(QStringLiteral("Entries"));
@@ -141,49 +136,15 @@ void Form1::Form_Load() {
 
     ListItems& items = lstPass->items();
     const int widths[] = {Twips::width(cmdCopy[0]) - 10, Twips::width(cmdCopy[1]) + 20, Twips::width(cmdCopy[2])};
-    const QString headers[] = {QStringLiteral("Username"), QStringLiteral("Password"),
-                               QStringLiteral("Website/Location")};
-    for (int i = 0; i < 3; ++i) {
-        const int index = items.addColumnHeader(headers[i]);
-        items.setColumnHeaderWidth(index, widths[i]);
-    }
+    // The columns are the vault's; their widths are the window's.
+    for (int i = 0; i < 3; ++i) items.setColumnHeaderWidth(i + 1, widths[i]);
 
     StatusBar1->setPanelWidth(1, outerWidthTwips());
-    OpenVault(app());
-}
-
-void Form1::afterFormLoad() {
-    if (app().g.blnSkin) ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
-    setVisible(true);
-    const QString showHelp =
-        app().platform.settings->read(app().platform.appInfo->productName(), QStringLiteral("Settings"),
-                                      QStringLiteral("showHelp"), QStringLiteral("1"));
-    if (showHelp == QLatin1String("1")) ShowHelpWindow(app());
-    app().forms.unload<frmPass>();
+    if (app().order) app().order->mainLoaded();
 }
 
 void Form1::Form_Unload() {
-    app().sync.stop();
-    Forms& forms = app().forms;
-    forms.unload<Form8>();
-    forms.unload<frmAbout>();
-    forms.unload<frmAdd>();
-    forms.unload<frmSplash>();
-    // With the browser open the program lives on in it, and ends when it
-    // closes. One still starting may never show: it is closed with the rest.
-    IWebsiteHost* browser = app().platform.website.get();
-    if (browser && browser->isShown()) {
-        app().g.blnMainClosed = true;
-        browser->mainClosed();
-        // Nothing of the vault is needed for the browser: let it go, so that
-        // a new start can open it at once.
-        lstPass->items().clear();
-        app().letGoOfVault();
-        return;
-    }
-    if (app().g.blnSkin) app().g.objSkinHelper().stop();
-    if (browser) browser->close();
-    app().endProgram();
+    if (app().order) app().order->mainClosed();
 }
 
 void Form1::SetStatus(const QString& text) { StatusBar1->setPanelText(1, text); }
@@ -209,7 +170,3 @@ void Form1::mnuHelpItem_Click(int) { ShowHelpWindow(app()); }
 void Form1::mnuAboutItem_Click(int) { app().forms.show<frmAbout>(); }
 
 void Form1::cmdWebsite_Click(int) { ShowWebsiteWindow(app()); }
-
-void SetStatus(App& app, const QString& text) {
-    if (Form1* f = app.forms.get<Form1>()) f->SetStatus(text);
-}

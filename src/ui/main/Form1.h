@@ -20,7 +20,6 @@ public:
 
     void Form_Load() override;
     void Form_Unload() override;
-    void afterFormLoad();
 
     void SetStatus(const QString& text);
 
@@ -74,9 +73,6 @@ private:
 
     QWidget* client_;
 };
-
-// Puts a text into panel 1 of the main window's status bar.
-void SetStatus(App& app, const QString& text);
 
 // The address Go To hands to the desktop: "http://" in front of a location
 // that looks like a web address and names no scheme; anything else unchanged.

@@ -1,9 +1,9 @@
 // The commands of the main window that act on the entries.
-#include "app/App.h"
 #include "app/modGlobals.h"
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
 #include "listview/modListViewEnh.h"
+#include "program/App.h"
 #include "ui/editor/frmAdd.h"
 #include "ui/main/Form1.h"
 

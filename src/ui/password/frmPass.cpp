@@ -1,12 +1,10 @@
 #include "ui/password/frmPass.h"
 
-#include "app/App.h"
-#include "app/modGlobals.h"
 #include "forms/Accessible.h"
 #include "forms/Twips.h"
+#include "program/App.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
-#include "ui/main/Form1.h"
 #include "util/modOnTop.h"
 #include "vault/VaultCodec.h"
 
@@ -89,7 +87,7 @@ frmPass::frmPass(App& app) : Form(app) {
 }
 
 void frmPass::Form_Load() {
-    if (Form1* main = app().forms.get<Form1>()) main->setVisible(false);
+    if (QWidget* main = mainWindow()) main->setVisible(false);
     intTries = 0;
     if (app().g.blnNewPassword) {
         SkinLabel1->setCaption(
@@ -125,6 +123,8 @@ void frmPass::Form_Load() {
     if (app().g.blnSkin) ApplySkin(app().g.objSkin, app().g.reloadSkin, this);
 }
 
+QWidget* frmPass::mainWindow() const { return app().order ? app().order->mainWindow() : nullptr; }
+
 void frmPass::Form_Unload() {
     Timer1->stop();
     if (app().g.strMasterPassword.isEmpty()) app().endProgram();
@@ -136,7 +136,7 @@ void frmPass::cmdCancel_Click() {
 }
 
 void frmPass::Timer1_Timer() {
-    Form1* main = app().forms.get<Form1>();
+    QWidget* main = mainWindow();
     if (!main || !main->isVisible()) return;
     const bool mainHadKeyboard = main->isActiveWindow();
     main->setVisible(false);
@@ -190,14 +190,14 @@ void frmPass::createPassword() {
     }
     app().g.strMasterPassword = typed;
     Timer1->stop();
-    SaveNewPassword(app());
+    if (app().order) app().order->passwordCreated();
 }
 
 void frmPass::checkPassword() {
     if (txtPass->text() == app().g.strSavedPassword) {
         app().g.strMasterPassword = app().g.strSavedPassword;
         Timer1->stop();
-        LoadData(app());
+        if (app().order) app().order->passwordAccepted();
         return;
     }
     const MsgResult answer =

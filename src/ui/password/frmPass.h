@@ -34,6 +34,7 @@ public:
     int intTries = 0;
 
 private:
+    QWidget* mainWindow() const;
     void createPassword();
     void checkPassword();
 

@@ -1,5 +1,5 @@
-#include "app/LoadIdentity.h"
 #include "forms/ClickLabel.h"
+#include "program/LoadIdentity.h"
 #include "support/Layout.h"
 #include "support/Unlocked.h"
 #include "ui/about/frmAbout.h"

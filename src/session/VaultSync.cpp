@@ -1,10 +1,9 @@
-#include "app/VaultSync.h"
+#include "session/VaultSync.h"
 
-#include "app/App.h"
+#include "forms/Form.h"
 #include "listview/ListItems.h"
-#include "listview/ListView.h"
 #include "platform/Memory.h"
-#include "ui/main/Form1.h"
+#include "program/App.h"
 #include "vault/VaultCodec.h"
 
 #include <QDir>
@@ -124,11 +123,9 @@ void VaultSync::checkOnce() {
 }
 
 void VaultSync::take(const QByteArray& bytes, const VaultFile::Version& version) {
-    Form1* main = app_.forms.get<Form1>();
-    if (!main) return;
     const VaultCodec::EntryLines lines(bytes);
     const qsizetype count = lines.count();
-    main->lstPass->items().replaceAll(lines);
+    app_.vault.entries().replaceAll(lines);
     known_ = version;
     releaseFreeMemory();
     SetStatus(app_, QStringLiteral("Reloaded ") + QString::number(count) +
@@ -158,5 +155,6 @@ void VaultSync::keepAside(const QByteArray& bytes, const VaultFile::Version& ver
 }
 
 void VaultSync::tell(const QString& text) {
-    app_.msgBox(app_.forms.get<Form1>(), text, {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
+    app_.msgBox(app_.order ? app_.order->mainWindow() : nullptr, text, {}, MsgButtons::Ok, MsgResult::Ok,
+                MsgIcon::Warning);
 }

@@ -1,6 +1,6 @@
-#include "app/LoadIdentity.h"
+#include "program/LoadIdentity.h"
 
-#include "app/App.h"
+#include "program/App.h"
 
 void LoadIdentity(App& app) {
     IAppInfo& info = *app.platform.appInfo;

@@ -1,7 +1,5 @@
-#include "app/App.h"
+#include "program/App.h"
 
-#include "app/WebsiteWindow.h"
-#include "app/frmSplash.h"
 #include "platform/DurableFile.h"
 #include "platform/LockProbe.h"
 #include "platform/Memory.h"
@@ -19,8 +17,6 @@ static void initResources() { Q_INIT_RESOURCE(resources); }
 App::App(Platform p) : platform(std::move(p)) {
     // The pictures live in this library; a static link would otherwise drop them.
     initResources();
-    g.reloadSkin = [this] { frmSplash::ReloadForSkin(*this); };
-    WatchWebsiteWindow(*this);
 }
 
 App::~App() = default;
@@ -149,8 +145,9 @@ App::VaultLock App::takeOverVaultLock(QString* why) {
 bool App::vaultLocked() const { return vaultLock_ && vaultLock_->isLocked(); }
 
 void App::letGoOfVault() {
-    sync.stop();
-    sync.remember({});
+    vault.sync.stop();
+    vault.sync.remember({});
+    vault.entries().clear();
     vaultLock_.reset();
     g.strMasterPassword.clear();
     g.strSavedPassword.clear();
@@ -173,4 +170,14 @@ MsgResult App::msgBox(QWidget* parent, const QString& text, const QString& capti
     request.defaultButton = defaultButton;
     request.icon = icon;
     return platform.messageBox->show(request);
+}
+
+void SetStatus(App& app, const QString& text) {
+    if (app.order) app.order->SetStatus(text);
+}
+
+void ShowWebsiteWindow(App& app) {
+    if (!app.platform.website) return;
+    const Globals& g = app.g;
+    app.platform.website->show({g.strProgramName, g.strCompany, g.strWebsite, g.blnSkin});
 }

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "app/Globals.h"
-#include "app/VaultSync.h"
 #include "forms/Forms.h"
 #include "platform/Platform.h"
+#include "program/Globals.h"
+#include "program/WindowOrder.h"
+#include "session/VaultSession.h"
 
 #include <QDateTime>
 #include <QLockFile>
@@ -21,7 +22,8 @@ public:
 
     Globals g;
     Platform platform;
-    VaultSync sync{*this};  // outlives the windows, which stop it
+    std::unique_ptr<WindowOrder> order;  // set up by the program's start
+    VaultSession vault{*this};           // outlives the windows, which stop it following the file
     Forms forms{*this};
 
     QString vaultPath() const;
@@ -65,3 +67,10 @@ public:
 private:
     std::unique_ptr<QLockFile> vaultLock_;
 };
+
+// Puts a text into panel 1 of the main window's status bar.
+void SetStatus(App& app, const QString& text);
+
+// Opens the in-app browser window on the maker's web site, or only brings it
+// forward when it is open already.
+void ShowWebsiteWindow(App& app);

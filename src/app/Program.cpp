@@ -1,0 +1,76 @@
+#include "app/Program.h"
+
+#include "app/WebsiteWindow.h"
+#include "app/frmSplash.h"
+#include "app/modGlobals.h"
+#include "program/App.h"
+#include "skin/modSkin.h"
+#include "ui/about/frmAbout.h"
+#include "ui/editor/frmAdd.h"
+#include "ui/help/Form8.h"
+#include "ui/main/Form1.h"
+#include "ui/password/frmPass.h"
+
+namespace {
+
+class ProgramOrder : public WindowOrder {
+public:
+    explicit ProgramOrder(App& app) : app_(app) {}
+
+    Form* mainWindow() override { return app_.forms.get<Form1>(); }
+
+    void SetStatus(const QString& text) override {
+        if (Form1* f = app_.forms.get<Form1>()) f->SetStatus(text);
+    }
+
+    void mainLoaded() override { OpenVault(app_); }
+    void mainClosed() override;
+    void passwordCreated() override { SaveNewPassword(app_); }
+    void passwordAccepted() override { LoadData(app_); }
+
+private:
+    App& app_;
+};
+
+void ProgramOrder::mainClosed() {
+    app_.vault.sync.stop();
+    Forms& forms = app_.forms;
+    forms.unload<Form8>();
+    forms.unload<frmAbout>();
+    forms.unload<frmAdd>();
+    forms.unload<frmSplash>();
+    // With the browser open the program lives on in it, and ends when it
+    // closes. One still starting may never show: it is closed with the rest.
+    IWebsiteHost* browser = app_.platform.website.get();
+    if (browser && browser->isShown()) {
+        app_.g.blnMainClosed = true;
+        browser->mainClosed();
+        // Nothing of the vault is needed for the browser: let it go, so that
+        // a new start can open it at once.
+        app_.letGoOfVault();
+        return;
+    }
+    if (app_.g.blnSkin) app_.g.objSkinHelper().stop();
+    if (browser) browser->close();
+    app_.endProgram();
+}
+
+}  // namespace
+
+void TieProgram(App& app) {
+    app.order = std::make_unique<ProgramOrder>(app);
+    app.g.reloadSkin = [&app] { frmSplash::ReloadForSkin(app); };
+    WatchWebsiteWindow(app);
+}
+
+void afterFormLoad(App& app) {
+    Form1* main = app.forms.get<Form1>();
+    if (!main) return;
+    if (app.g.blnSkin) ApplySkin(app.g.objSkin, app.g.reloadSkin, main);
+    main->setVisible(true);
+    const QString showHelp =
+        app.platform.settings->read(app.platform.appInfo->productName(), QStringLiteral("Settings"),
+                                    QStringLiteral("showHelp"), QStringLiteral("1"));
+    if (showHelp == QLatin1String("1")) ShowHelpWindow(app);
+    app.forms.unload<frmPass>();
+}
