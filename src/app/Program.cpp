@@ -13,9 +13,14 @@
 
 namespace {
 
-class ProgramOrder : public WindowOrder {
+class ProgramOrder : public WindowOrder, public VaultListener {
 public:
     explicit ProgramOrder(App& app) : app_(app) {}
+
+    // What the vault tells shows over the main window.
+    MsgResult msgBox(const QString& text, MsgButtons buttons, MsgResult defaultButton, MsgIcon icon) override {
+        return app_.msgBox(app_.forms.get<Form1>(), text, {}, buttons, defaultButton, icon);
+    }
 
     Form* mainWindow() override { return app_.forms.get<Form1>(); }
 
@@ -58,7 +63,9 @@ void ProgramOrder::mainClosed() {
 }  // namespace
 
 void TieProgram(App& app) {
-    app.order = std::make_unique<ProgramOrder>(app);
+    auto order = std::make_unique<ProgramOrder>(app);
+    app.vault.setListener(order.get());
+    app.order = std::move(order);
     app.g.reloadSkin = [&app] { frmSplash::ReloadForSkin(app); };
     WatchWebsiteWindow(app);
 }

@@ -47,7 +47,7 @@ std::optional<std::vector<PackedEntry>> readVaultEntries(App& app) {
     DurableFile::Stamp stamp;
     if (!ensureAndRead(app, &bytes, &stamp)) return std::nullopt;
     const VaultFile::Version version = VaultFile::Version::of(stamp, bytes);
-    if (VaultCodec::readMasterPassword(bytes) != app.g.strMasterPassword) {
+    if (VaultCodec::readMasterPassword(bytes) != app.vault.strMasterPassword) {
         app.vault.sync.keepAside(bytes, version, QStringLiteral("it was saved with another master password"));
         return std::vector<PackedEntry>{};
     }
@@ -155,7 +155,7 @@ void OpenVault(App& app) {
     if (first.isEmpty()) {
         ShowCreatePassword(app);
     } else {
-        app.g.strSavedPassword = first;
+        app.vault.strSavedPassword = first;
         ShowEnterPassword(app);
     }
 }
@@ -177,10 +177,10 @@ void SaveNewPassword(App& app) {
     app.forms.unload<frmPass>();
     app.forms.doEvents();
     const QString path = app.vaultPath();
-    const std::optional<QByteArray> bytes = VaultCodec::newVaultBytes(app.g.strMasterPassword);
+    const std::optional<QByteArray> bytes = VaultCodec::newVaultBytes(app.vault.strMasterPassword);
     if (!bytes) {
         fatal(app, mainWindow(app), QStringLiteral("The new master password cannot be stored."),
-              VaultCodec::masterPasswordProblem(app.g.strMasterPassword));
+              VaultCodec::masterPasswordProblem(app.vault.strMasterPassword));
         return;
     }
     QByteArray old;
@@ -239,7 +239,7 @@ bool SaveData(App& app) {
     Form1* main = app.forms.get<Form1>();
     const ListItems& items = app.vault.entries();
     const std::optional<QByteArray> bytes = VaultCodec::serialiseVault(
-        app.g.strMasterPassword, items.count(), [&](qsizetype n) { return &items.entry(n + 1); });
+        app.vault.strMasterPassword, items.count(), [&](qsizetype n) { return &items.entry(n + 1); });
     VaultFile::Result r;
     QString keptAs;
     if (!bytes) {

@@ -149,8 +149,8 @@ void App::letGoOfVault() {
     vault.sync.remember({});
     vault.entries().clear();
     vaultLock_.reset();
-    g.strMasterPassword.clear();
-    g.strSavedPassword.clear();
+    vault.strMasterPassword.clear();
+    vault.strSavedPassword.clear();
     g.strEditMode.clear();
     g.strEditUsername.clear();
     g.strEditPassword.clear();

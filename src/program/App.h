@@ -23,7 +23,7 @@ public:
     Globals g;
     Platform platform;
     std::unique_ptr<WindowOrder> order;  // set up by the program's start
-    VaultSession vault{*this};           // outlives the windows, which stop it following the file
+    VaultSession vault{platform};        // outlives the windows, which stop it following the file
     Forms forms{*this};
 
     QString vaultPath() const;

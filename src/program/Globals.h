@@ -11,9 +11,7 @@
 // The state that the windows share and hand to each other. One set per
 // running program; a test starts from a fresh one.
 struct Globals {
-    // Vault
-    QString strMasterPassword;
-    QString strSavedPassword;
+    // Vault: the password window's mode (the master password is the open vault's)
     bool blnNewPassword = false;
 
     // Product identity and switches

@@ -10,12 +10,12 @@
 #include <QFileInfo>
 #include <QObject>
 
-VaultSync::VaultSync(App& app) : app_(app) {
+VaultSync::VaultSync(VaultSession& vault) : vault_(vault) {
     QObject::connect(&watch_, &FileWatch::settled, &watch_, [this] { check(); });
 }
 
 void VaultSync::follow() {
-    if (!watch_.watching()) watch_.watch(app_.vaultPath());
+    if (!watch_.watching()) watch_.watch(vault_.vaultPath());
 }
 
 void VaultSync::stop() { watch_.stop(); }
@@ -35,7 +35,7 @@ bool VaultSync::sameBytes(const QByteArray& bytes) const {
 }
 
 bool VaultSync::keepUnseen(QString* keptAs, QString* error) {
-    const QString path = app_.vaultPath();
+    const QString path = vault_.vaultPath();
     const DurableFile::Stamp now = DurableFile::stampOf(path);
     // Unchanged, or gone: there is nothing to lose. A folder in the way is the
     // save's to tell.
@@ -70,20 +70,20 @@ void VaultSync::check() {
     do {
         again_ = false;
         checkOnce();
-    } while (again_ && watch_.watching() && !app_.ended());
+    } while (again_ && watch_.watching() && !vault_.ended());
     checking_ = false;
 }
 
 void VaultSync::checkOnce() {
     if (!watch_.watching()) return;
-    const QString path = app_.vaultPath();
+    const QString path = vault_.vaultPath();
     const DurableFile::Stamp now = DurableFile::stampOf(path);
     // Known, or already told as one that can be neither read nor kept.
     if (now == known_.stamp || (now.exists && now == untaken_)) return;
     const QString shown = QDir::toNativeSeparators(path);
     if (!now.exists) {
         known_ = {};
-        SetStatus(app_, QStringLiteral("The vault file was deleted by another program"));
+        vault_.SetStatus(QStringLiteral("The vault file was deleted by another program"));
         tell(QStringLiteral("The vault file %1 has been deleted by another program.\n\nThe list still shows your "
                             "entries; your next change writes the vault file again.")
                  .arg(shown));
@@ -107,13 +107,13 @@ void VaultSync::checkOnce() {
     const QString password = VaultCodec::readMasterPassword(bytes);
     if (holdsNothing(bytes)) {
         known_ = version;
-        SetStatus(app_, QStringLiteral("The vault file was emptied by another program"));
+        vault_.SetStatus(QStringLiteral("The vault file was emptied by another program"));
         tell(QStringLiteral("The vault file %1 has been emptied by another program.\n\nThe list still shows your "
                             "entries; your next change writes the vault file again.")
                  .arg(shown));
     } else if (password.isEmpty()) {
         keepAside(bytes, version, QStringLiteral("it holds no master password"));
-    } else if (password != app_.g.strMasterPassword) {
+    } else if (password != vault_.strMasterPassword) {
         keepAside(bytes, version, QStringLiteral("it was saved with another master password"));
     } else if (unsaved_) {
         keepAside(bytes, version, QStringLiteral("the list holds changes of yours that are not saved yet"));
@@ -125,15 +125,16 @@ void VaultSync::checkOnce() {
 void VaultSync::take(const QByteArray& bytes, const VaultFile::Version& version) {
     const VaultCodec::EntryLines lines(bytes);
     const qsizetype count = lines.count();
-    app_.vault.entries().replaceAll(lines);
+    vault_.entries().replaceAll(lines);
     known_ = version;
     releaseFreeMemory();
-    SetStatus(app_, QStringLiteral("Reloaded ") + QString::number(count) +
-                        QStringLiteral(" entries: the vault file was changed by another program"));
+    vault_.entriesReplaced();
+    vault_.SetStatus(QStringLiteral("Reloaded ") + QString::number(count) +
+                     QStringLiteral(" entries: the vault file was changed by another program"));
 }
 
 void VaultSync::keepAside(const QByteArray& bytes, const VaultFile::Version& version, const QString& why) {
-    const QString path = app_.vaultPath();
+    const QString path = vault_.vaultPath();
     const QString shown = QDir::toNativeSeparators(path);
     QString keptAs;
     if (VaultFile::Result r = VaultFile::keep(path, bytes, &keptAs); !r.ok) {
@@ -146,15 +147,12 @@ void VaultSync::keepAside(const QByteArray& bytes, const VaultFile::Version& ver
         return;
     }
     known_ = version;
-    SetStatus(app_,
-              QStringLiteral("Another version of the vault file was kept as ") + QDir::toNativeSeparators(keptAs));
+    vault_.SetStatus(QStringLiteral("Another version of the vault file was kept as ") +
+                     QDir::toNativeSeparators(keptAs));
     tell(QStringLiteral("The vault file %1 has been changed by another program, and Tressik cannot show that "
                         "version: %2.\n\nThat version has been kept as %3.  The list stays as it was; your next "
                         "change saves it over the vault file.")
              .arg(shown, why, QDir::toNativeSeparators(keptAs)));
 }
 
-void VaultSync::tell(const QString& text) {
-    app_.msgBox(app_.order ? app_.order->mainWindow() : nullptr, text, {}, MsgButtons::Ok, MsgResult::Ok,
-                MsgIcon::Warning);
-}
+void VaultSync::tell(const QString& text) { vault_.msgBox(text, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning); }

@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-class App;
+class VaultSession;
 
 // Keeps the open list and the vault file one: a change that something else
 // makes to the file (a sync tool, another machine on a share) is read again
@@ -14,7 +14,7 @@ class App;
 // over a version of the file that the program has not seen.
 class VaultSync {
 public:
-    explicit VaultSync(App& app);
+    explicit VaultSync(VaultSession& vault);
 
     // The version of the file that the program has just read or written.
     void remember(const VaultFile::Version& version) { known_ = version; }
@@ -48,7 +48,7 @@ private:
     void take(const QByteArray& bytes, const VaultFile::Version& version);
     void tell(const QString& text);
 
-    App& app_;
+    VaultSession& vault_;
     FileWatch watch_;
     VaultFile::Version known_;
     DurableFile::Stamp untaken_;  // an outside version told as one that can be neither read nor kept

@@ -72,7 +72,7 @@ private slots:
         QVERIFY(next.tryLock(0));
         next.unlock();
         const Globals& g = u.app->g;
-        QVERIFY(g.strMasterPassword.isEmpty() && g.strSavedPassword.isEmpty());
+        QVERIFY(u.app->vault.strMasterPassword.isEmpty() && u.app->vault.strSavedPassword.isEmpty());
         QVERIFY(g.strEditUsername.isEmpty() && g.strEditPassword.isEmpty() && g.strEditLocation.isEmpty());
         QVERIFY(main);
         QCOMPARE(main->lstPass->items().count(), qsizetype{0});

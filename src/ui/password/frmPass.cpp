@@ -127,7 +127,7 @@ QWidget* frmPass::mainWindow() const { return app().order ? app().order->mainWin
 
 void frmPass::Form_Unload() {
     Timer1->stop();
-    if (app().g.strMasterPassword.isEmpty()) app().endProgram();
+    if (app().vault.strMasterPassword.isEmpty()) app().endProgram();
 }
 
 void frmPass::cmdCancel_Click() {
@@ -188,14 +188,14 @@ void frmPass::createPassword() {
         SetOnTop(this, true);
         return;
     }
-    app().g.strMasterPassword = typed;
+    app().vault.strMasterPassword = typed;
     Timer1->stop();
     if (app().order) app().order->passwordCreated();
 }
 
 void frmPass::checkPassword() {
-    if (txtPass->text() == app().g.strSavedPassword) {
-        app().g.strMasterPassword = app().g.strSavedPassword;
+    if (txtPass->text() == app().vault.strSavedPassword) {
+        app().vault.strMasterPassword = app().vault.strSavedPassword;
         Timer1->stop();
         if (app().order) app().order->passwordAccepted();
         return;
