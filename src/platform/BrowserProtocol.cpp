@@ -162,16 +162,19 @@ QProcessEnvironment browserEnvironment(const QProcessEnvironment& environment, b
     if (out.contains(kFlagsVariable)) {
         const QStringList given = engineArguments(out.value(kFlagsVariable));
         QStringList kept;
+        bool left = false;
         for (const QString& argument : given) {
             const EngineSwitch s = engineSwitch(argument);
-            if (harmless(s)) kept.push_back(s.written);
-            else dropped.push_back(shownAs(s));
+            if (harmless(s)) {
+                kept.push_back(s.written);
+            } else {
+                dropped.push_back(shownAs(s));
+                left = true;
+            }
         }
         // Otherwise as it was, spelling and all.
-        if (kept.size() != given.size()) {
-            if (kept.isEmpty()) out.remove(kFlagsVariable);
-            else out.insert(kFlagsVariable, engineFlags(kept));
-        }
+        if (left && kept.isEmpty()) out.remove(kFlagsVariable);
+        else if (left) out.insert(kFlagsVariable, engineFlags(kept));
     }
     if (!dropped.isEmpty()) out.insert(QLatin1String(kDroppedVariable), dropped.join(QLatin1Char(' ')));
     return out;
