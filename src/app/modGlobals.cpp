@@ -88,18 +88,25 @@ VaultFile::Result unguardedSave() {
 
 // Asks whether to open a vault that a copy on another computer has locked.
 bool openAnyway(App& app, const App::LockHolder& holder) {
+    using Machine = App::LockHolder::Machine;
     const QString since =
         holder.since.isValid() ? QStringLiteral(" since ") + app.platform.clock->text(holder.since) : QString();
+    QString where = QStringLiteral("the computer ");
+    QString unsure;
+    if (holder.machine == Machine::Namesake) where = QStringLiteral("another computer that is also called ");
+    if (holder.machine == Machine::Unconfirmed) {
+        where = QStringLiteral("a computer called ");
+        unsure = QStringLiteral(
+            "\n\nThis computer has that name too, but the lock does not say which computer it is, so Tressik "
+            "cannot check from here whether it is still running.");
+    }
     const MsgResult answer = app.msgBox(
         mainWindow(app),
-        QStringLiteral("The vault file %1 is in use by Tressik on %2\"%3\"%4.\n\nIf Tressik is no longer "
+        QStringLiteral("The vault file %1 is in use by Tressik on %2\"%3\"%4.%5\n\nIf Tressik is no longer "
                        "running there (the folder was moved, or that computer stopped without closing it), you can "
                        "open the vault here.  If it is still running there, changes made in both places will "
                        "overwrite each other.\n\nOpen the vault anyway?")
-            .arg(QDir::toNativeSeparators(app.vaultPath()),
-                 holder.sameHostName ? QStringLiteral("another computer that is also called ")
-                                     : QStringLiteral("the computer "),
-                 holder.host, since),
+            .arg(QDir::toNativeSeparators(app.vaultPath()), where, holder.host, since, unsure),
         {}, MsgButtons::YesNo, MsgResult::No, MsgIcon::Warning);
     return answer == MsgResult::Yes;
 }
@@ -110,13 +117,14 @@ void OpenVault(App& app) {
     QString why;
     App::LockHolder holder;
     App::VaultLock lock = app.lockVault(&why, &holder);
-    if (lock == App::VaultLock::HeldOnAnotherMachine) {
+    // Asked again whenever the lock changed while the user was asked.
+    while (lock == App::VaultLock::HeldOnAnotherMachine) {
         // No ends the program, as for a copy running here, but without that box.
         if (!openAnyway(app, holder)) {
             app.endProgram();
             return;
         }
-        lock = app.takeOverVaultLock(&why);
+        lock = app.takeOverVaultLock(&why, &holder);
     }
     if (lock == App::VaultLock::HeldByAnotherCopy) {
         app.msgBox(mainWindow(app),
@@ -144,12 +152,13 @@ void OpenVault(App& app) {
     app.vault.sync.remember(VaultFile::Version::of(stamp, bytes));
     // Say so now rather than at the first change that cannot be saved.
     if (lock == App::VaultLock::ReadOnlyFolder) {
-        app.msgBox(mainWindow(app),
-                   QStringLiteral("Tressik cannot write to its folder %1.\n\nYou can open the vault and copy "
-                                  "from it, but this copy of the program saves no changes.  Make the folder "
-                                  "writable and start Tressik again to make changes.")
-                       .arg(QDir::toNativeSeparators(QFileInfo(app.vaultPath()).absolutePath())),
-                   {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
+        app.msgBox(
+            mainWindow(app),
+            QStringLiteral("Tressik cannot write to its folder %1.\n\nYou can open the vault and copy "
+                           "from it, but this copy of the program saves no changes.  Make the folder "
+                           "writable and start Tressik again to make changes.")
+                .arg(QDir::toNativeSeparators(QFileInfo(VaultFile::writtenFile(app.vaultPath())).absolutePath())),
+            {}, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
     }
     const QString first = VaultCodec::readMasterPassword(bytes);
     if (first.isEmpty()) {

@@ -41,53 +41,152 @@ QString engineFlags(const QStringList& arguments) {
     return out.join(QLatin1Char(' '));
 }
 
-// A switch that turns a sandbox off or runs the engine without one, opens a
-// debugging port or pipe, turns web security off, or starts the engine's
-// processes through another program.
-bool weakensTheEngine(const QString& argument) {
-    // The engine takes a switch with one dash or two, its value after "=".
-    QString name = argument.toLower();
-    if (name.startsWith(QLatin1String("--"))) name.remove(0, 2);
-    else if (name.startsWith(QLatin1Char('-'))) name.remove(0, 1);
-    else return false;
-    name = name.section(QLatin1Char('='), 0, 0);
-    const QStringList words = name.split(QLatin1Char('-'));
-    if ((words.first() == QLatin1String("no") || words.first() == QLatin1String("disable")) &&
-        words.contains(QLatin1String("sandbox")))
-        return true;
-    static const QStringList kNamed = {
-        QStringLiteral("single-process"),
-        QStringLiteral("no-zygote"),
-        QStringLiteral("disable-web-security"),
-        QStringLiteral("reduce-security-for-testing"),
-        QStringLiteral("ignore-certificate-errors"),
-        QStringLiteral("allow-running-insecure-content"),
-        QStringLiteral("disable-site-isolation-trials"),
-    };
-    if (kNamed.contains(name)) return true;
-    // The address alone opens nothing.
-    if (name.startsWith(QLatin1String("remote-debugging-")) && name != QLatin1String("remote-debugging-address"))
-        return true;
-    return name.endsWith(QLatin1String("-cmd-prefix")) || name.endsWith(QLatin1String("-launcher"));
+// What a user may need the engine told, and nothing known to weaken it: the
+// GPU and rendering, the scale, the language, the page's look, accessibility.
+const QStringList kHarmlessSwitches = {
+    QStringLiteral("disable-gpu"),
+    QStringLiteral("disable-gpu-compositing"),
+    QStringLiteral("disable-gpu-rasterization"),
+    QStringLiteral("enable-gpu-rasterization"),
+    QStringLiteral("disable-software-rasterizer"),
+    QStringLiteral("ignore-gpu-blocklist"),
+    QStringLiteral("enable-zero-copy"),
+    QStringLiteral("use-gl"),
+    QStringLiteral("use-angle"),
+    QStringLiteral("force-device-scale-factor"),
+    QStringLiteral("force-color-profile"),
+    QStringLiteral("disable-smooth-scrolling"),
+    QStringLiteral("force-dark-mode"),
+    QStringLiteral("lang"),
+    QStringLiteral("user-agent"),
+    QStringLiteral("force-renderer-accessibility"),
+};
+
+// The features those switches may name: video decoding and drawing only.
+// Anything else, isolation above all, is not the user's to turn on or off here.
+const QStringList kHarmlessFeatures = {
+    QStringLiteral("vaapivideodecoder"),
+    QStringLiteral("vaapivideoencoder"),
+    QStringLiteral("vaapivideodecodelinuxgl"),
+    QStringLiteral("vaapiignoredriverchecks"),
+    QStringLiteral("acceleratedvideodecodelinuxgl"),
+    QStringLiteral("vulkan"),
+    QStringLiteral("defaultanglevulkan"),
+    QStringLiteral("vulkanfromangle"),
+    QStringLiteral("useskiarenderer"),
+    QStringLiteral("canvasooprasterization"),
+    QStringLiteral("overlayscrollbar"),
+};
+
+// One argument as the engine reads it: blanks around it trimmed, then a
+// switch with one dash or two, its name in any case, its value after "=".
+struct EngineSwitch {
+    bool isSwitch = false;
+    QString written;  // trimmed, as given
+    QString name;     // without the dashes, lower case
+    QString value;
+};
+
+EngineSwitch engineSwitch(const QString& argument) {
+    EngineSwitch s;
+    s.written = argument.trimmed();
+    QString rest = s.written;
+    if (rest.startsWith(QLatin1String("--"))) rest.remove(0, 2);
+    else if (rest.startsWith(QLatin1Char('-'))) rest.remove(0, 1);
+    else return s;
+    s.isSwitch = true;
+    const qsizetype equals = rest.indexOf(QLatin1Char('='));
+    s.name = rest.left(equals).toLower();
+    if (equals >= 0) s.value = rest.mid(equals + 1);
+    return s;
 }
+
+bool namesFeatures(const EngineSwitch& s) {
+    return s.name == QLatin1String("enable-features") || s.name == QLatin1String("disable-features");
+}
+
+// Each feature as the engine splits the list: blanks trimmed, a leading "*"
+// and what follows "<" (a trial) or ":" (its parameters) are no part of the name.
+bool onlyHarmlessFeatures(const QString& list) {
+    for (const QString& entry : list.split(QLatin1Char(','))) {
+        QString feature = entry.trimmed();
+        if (feature.startsWith(QLatin1Char('*'))) feature.remove(0, 1);
+        for (const QChar stop : {QLatin1Char('<'), QLatin1Char(':')}) feature = feature.section(stop, 0, 0);
+        feature = feature.trimmed().toLower();
+        if (!feature.isEmpty() && !kHarmlessFeatures.contains(feature)) return false;
+    }
+    return true;
+}
+
+bool harmless(const EngineSwitch& s) {
+    if (!s.isSwitch) return false;
+    if (namesFeatures(s)) return onlyHarmlessFeatures(s.value);
+    return kHarmlessSwitches.contains(s.name);
+}
+
+// How a dropped argument is named: a switch without its value, which may be
+// anyone's business (the features excepted, which say what was refused), on
+// one line whatever it holds.
+QString shownAs(const EngineSwitch& s) {
+    QString shown = s.isSwitch && !namesFeatures(s) ? s.written.section(QLatin1Char('='), 0, 0) : s.written;
+    if (shown.isEmpty()) return QStringLiteral("\"\"");
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char('?');
+    return shown;
+}
+
+// Settings read by the engine that only weaken it: no sandbox, a debugging
+// port, or another program in place of its own helper.
+const QStringList kWeakeningVariables = {
+    QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"),
+    QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"),
+    QStringLiteral("QTWEBENGINE_PROCESS_PATH"),
+};
+
+const QString kFlagsVariable = QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS");
 
 }  // namespace
 
 QProcessEnvironment browserEnvironment(const QProcessEnvironment& environment, bool privileged) {
     QProcessEnvironment out = environment;
+    // Ours to say, never the caller's.
+    out.remove(QLatin1String(kDroppedVariable));
     if (privileged) return out;
-    out.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
-    out.remove(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"));
-    const QString flagsName = QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (!out.contains(flagsName)) return out;
-    const QStringList given = engineArguments(out.value(flagsName));
-    QStringList kept;
-    for (const QString& argument : given)
-        if (!weakensTheEngine(argument)) kept.push_back(argument);
-    if (kept.size() == given.size()) return out;  // as it was, spelling and all
-    if (kept.isEmpty()) out.remove(flagsName);
-    else out.insert(flagsName, engineFlags(kept));
+    QStringList dropped;
+    for (const QString& name : kWeakeningVariables) {
+        if (!out.contains(name)) continue;
+        out.remove(name);
+        dropped.push_back(name);
+    }
+    if (out.contains(kFlagsVariable)) {
+        const QStringList given = engineArguments(out.value(kFlagsVariable));
+        QStringList kept;
+        bool left = false;
+        for (const QString& argument : given) {
+            const EngineSwitch s = engineSwitch(argument);
+            if (harmless(s)) {
+                kept.push_back(s.written);
+            } else {
+                dropped.push_back(shownAs(s));
+                left = true;
+            }
+        }
+        // Otherwise as it was, spelling and all.
+        if (left && kept.isEmpty()) out.remove(kFlagsVariable);
+        else if (left) out.insert(kFlagsVariable, engineFlags(kept));
+    }
+    if (!dropped.isEmpty()) out.insert(QLatin1String(kDroppedVariable), dropped.join(QLatin1Char(' ')));
     return out;
+}
+
+QByteArray droppedNotice(const QProcessEnvironment& environment) {
+    QString dropped = environment.value(QLatin1String(kDroppedVariable));
+    if (dropped.isEmpty()) return {};
+    dropped.replace(QLatin1Char('\n'), QLatin1Char('?')).replace(QLatin1Char('\r'), QLatin1Char('?'));
+    return QStringLiteral("tressik-browser: not passed to the web engine, as not known to be harmless: %1\n")
+        .arg(dropped)
+        .toLocal8Bit();
 }
 
 QStringList identityArguments(const WebsiteIdentity& identity) {

@@ -30,14 +30,21 @@ QStringList identityArguments(const WebsiteIdentity& identity);
 // Every option once, nothing else; no value otherwise.
 std::optional<WebsiteIdentity> identityFromArguments(const QStringList& arguments);
 
-// The browser's environment: the program's, less what would weaken the web
-// engine when set for some other program: a switch in its flags, read as the
-// engine reads them, that turns a sandbox off or runs without one, opens a
-// debugging port or pipe, turns web security off, or wraps the engine's
-// processes in another program. privileged: running as root, where the
-// engine cannot be sandboxed at all, so those settings are what let it run,
-// and they are kept.
+// The browser's environment: the program's, less what could weaken the web
+// engine when set for some other program. Of the engine's switches, read as
+// the engine reads them, only those known to be harmless are passed on; the
+// settings that turn its sandbox off, open a debugging port or swap its
+// helper program are not passed at all. What was left out is named in
+// kDroppedVariable, for the browser to tell. privileged: running as root,
+// where the engine cannot be sandboxed at all, so those settings are what let
+// it run, and they are kept.
 QProcessEnvironment browserEnvironment(const QProcessEnvironment& environment, bool privileged);
+
+inline constexpr char kDroppedVariable[] = "TRESSIK_BROWSER_DROPPED";
+
+// The one line the browser prints at its start when something was left out
+// of its environment, naming it; empty otherwise.
+QByteArray droppedNotice(const QProcessEnvironment& environment);
 
 // Cuts bytes as they arrive into complete lines.
 class LineReader {

@@ -234,6 +234,12 @@ Stamp stampOf(const QString& path) {
     return stampFrom(st);
 }
 
+Stamp stampOfOpen(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return {};
+    return stampFrom(st);
+}
+
 int removeLeftovers(const QString& path) {
     const QFileInfo vault(path);
     const QDir folder = vault.absoluteDir();
@@ -334,6 +340,8 @@ Stamp stampOf(const QString& path) {
     if (!info.exists()) return {};
     return {true, 0, 0, info.size(), info.lastModified().toMSecsSinceEpoch() * 1000000, 0};
 }
+
+Stamp stampOfOpen(int) { return {}; }
 
 int removeLeftovers(const QString&) { return 0; }
 

@@ -66,6 +66,8 @@ struct Stamp {
 // The stamp of what the name leads to now; one that does not exist when
 // nothing is there (or it cannot be looked at).
 Stamp stampOf(const QString& path);
+// The stamp of a file this process has open.
+Stamp stampOfOpen(int fd);
 
 enum class ReadKind { Plain, Missing, Folder, Special, TooLarge, Error };
 struct ReadResult {

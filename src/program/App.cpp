@@ -3,6 +3,7 @@
 #include "platform/DurableFile.h"
 #include "platform/LockProbe.h"
 #include "platform/Memory.h"
+#include "platform/OwnerOnly.h"
 #include "vault/VaultFile.h"
 
 #include <QDir>
@@ -29,13 +30,15 @@ namespace {
 enum class Holder {
     None,       // there is no lock file
     Here,       // a process of this machine, which the lock can look for
+    HeldHere,   // a process of this machine holds the file: alive, whatever it names
     Elsewhere,  // another computer, or one this machine cannot tell from itself
     Unnamed,    // a file that names no holder: empty, garbage, a folder...
 };
 struct Found {
     Holder holder = Holder::None;
     QString host;
-    bool sameHostName = false;
+    App::LockHolder::Machine machine = App::LockHolder::Machine::Other;
+    App::SeenLock seen;
 };
 
 // A lock file is a few short lines; anything larger is not one.
@@ -44,30 +47,45 @@ constexpr qint64 kMaxLockFile = 4096;
 // Reads the lock file without waiting: a pipe or a huge file in its place
 // names no one.
 Found findHolder(const QString& lockPath) {
-    QByteArray bytes;
-    const DurableFile::ReadResult r = DurableFile::readPlain(lockPath, &bytes, kMaxLockFile);
+    using Machine = App::LockHolder::Machine;
+    Found found;
+    const DurableFile::ReadResult r =
+        DurableFile::readPlain(lockPath, &found.seen.bytes, kMaxLockFile, &found.seen.stamp);
     if (r.kind == DurableFile::ReadKind::Missing) return {};
     // The process id, the program, the host name, then the machine id and
     // the boot id, one a line.
-    const QList<QByteArray> lines = bytes.split('\n');
+    const QList<QByteArray> lines = found.seen.bytes.split('\n');
     bool number = false;
     const qint64 pid = lines.value(0).toLongLong(&number);
-    if (r.kind != DurableFile::ReadKind::Plain || !number || pid <= 0 || lines.size() < 4 || lines[2].isEmpty())
-        return {Holder::Unnamed, {}, false};
-    const QString host = QString::fromUtf8(lines[2]);
-    if (host != QSysInfo::machineHostName()) return {Holder::Elsewhere, host, false};
+    if (r.kind != DurableFile::ReadKind::Plain || !number || pid <= 0 || lines.size() < 4 || lines[2].isEmpty()) {
+        found.holder = Holder::Unnamed;
+        return found;
+    }
+    found.host = QString::fromUtf8(lines[2]);
+    found.holder = Holder::Elsewhere;
+    if (found.host != QSysInfo::machineHostName()) return found;
     // Machines left at their distribution's default share a host name; the
-    // machine id tells them apart.
-    const QByteArray theirs = lines.size() > 4 ? lines[3] : QByteArray();
+    // machine id tells them apart, and only with both ids is the holder's
+    // process one this machine can look for.
+    const QByteArray theirs = lines.value(3);
     const QByteArray ours = QSysInfo::machineUniqueId();
-    if (!theirs.isEmpty() && !ours.isEmpty() && theirs != ours) return {Holder::Elsewhere, host, true};
-    return {Holder::Here, host, false};
+    if (theirs.isEmpty() || ours.isEmpty()) {
+        // Alive here it is only when it holds the file as a lock's holder does.
+        if (lockedByAProcess(lockPath)) found.holder = Holder::HeldHere;
+        else found.machine = Machine::Unconfirmed;
+    } else if (theirs != ours) {
+        found.machine = Machine::Namesake;
+    } else {
+        found.holder = Holder::Here;
+    }
+    return found;
 }
 
-// The lock names this machine's ids: it is its owner's only, like the vault.
-App::VaultLock heldOwnerOnly(const QString& lockPath) {
-    QFile::setPermissions(lockPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return App::VaultLock::Held;
+// The lock names this machine's ids: it is its owner's only, like the vault,
+// from the moment it is made.
+bool tryLockOwnerOnly(QLockFile& lock) {
+    const OwnerOnlyCreation ownerOnly;
+    return lock.tryLock(0);
 }
 
 // Why the lock file could not be made, as far as the folder tells.
@@ -83,23 +101,32 @@ QString folderProblem(const QString& folder) {
 
 App::VaultLock App::lockVault(QString* why, LockHolder* holder) {
     if (vaultLocked()) return VaultLock::Held;
-    const QString lockPath = vaultPath() + QStringLiteral(".lock");
-    vaultLock_ = std::make_unique<QLockFile>(lockPath);
+    // Beside the file that saves write, however this copy reaches it.
+    vaultLock_ = std::make_unique<QLockFile>(VaultFile::lockPath(vaultPath()));
     // Only a live holder counts: a lock left by a crash here is taken over.
     vaultLock_->setStaleLockTime(0);
-    // The lock itself judges a holder by its machine id alone, and would take
-    // a cloned machine's live lock over: it sees only holders it can check.
+    return judgeVaultLock(why, holder);
+}
+
+App::VaultLock App::judgeVaultLock(QString* why, LockHolder* holder) {
+    const QString lockPath = vaultLock_->fileName();
+    // The lock itself judges a holder by whatever the file names, and would
+    // take another machine's live lock over: it is left only the holders this
+    // machine can check.
     Found found = findHolder(lockPath);
     const bool tried = found.holder == Holder::None || found.holder == Holder::Here;
-    if (tried && vaultLock_->tryLock(0)) return heldOwnerOnly(lockPath);
-    const QString folder = QFileInfo(vaultPath()).absolutePath();
+    if (tried && tryLockOwnerOnly(*vaultLock_)) return VaultLock::Held;
+    const QString folder = QFileInfo(lockPath).absolutePath();
     if (!QFileInfo(folder).isWritable()) return VaultLock::ReadOnlyFolder;
     if (!tried || vaultLock_->error() == QLockFile::LockFailedError) {
         if (tried) found = findHolder(lockPath);
         switch (found.holder) {
-            case Holder::Here: return VaultLock::HeldByAnotherCopy;
+            case Holder::Here:
+            case Holder::HeldHere: return VaultLock::HeldByAnotherCopy;
             case Holder::Elsewhere:
-                if (holder) *holder = {found.host, QFileInfo(lockPath).lastModified(), found.sameHostName};
+                // What the user is asked about, and all that may be taken over.
+                seenLock_ = found.seen;
+                if (holder) *holder = {found.host, QFileInfo(lockPath).lastModified(), found.machine};
                 return VaultLock::HeldOnAnotherMachine;
             case Holder::Unnamed:
                 // A copy here that has just made the file holds it before it
@@ -108,7 +135,7 @@ App::VaultLock App::lockVault(QString* why, LockHolder* holder) {
                 break;
             case Holder::None:
                 // Its holder has let go since.
-                if (vaultLock_->tryLock(0)) return heldOwnerOnly(lockPath);
+                if (tryLockOwnerOnly(*vaultLock_)) return VaultLock::Held;
                 break;
         }
     }
@@ -127,19 +154,25 @@ App::VaultLock App::lockVault(QString* why, LockHolder* holder) {
     return VaultLock::Failed;
 }
 
-App::VaultLock App::takeOverVaultLock(QString* why) {
-    if (vaultLock_ && !vaultLock_->isLocked()) {
-        // Fails when the lock has gone while the user was asked: it is then
-        // simply taken.
-        vaultLock_->removeStaleLockFile();
-        if (vaultLock_->tryLock(0)) return heldOwnerOnly(vaultPath() + QStringLiteral(".lock"));
+App::VaultLock App::takeOverVaultLock(QString* why, LockHolder* holder) {
+    if (!vaultLock_) return lockVault(why, holder);
+    if (vaultLock_->isLocked()) return VaultLock::Held;
+    const QString lockPath = vaultLock_->fileName();
+    QString problem;
+    switch (removeLockIfUnchanged(lockPath, seenLock_.bytes, seenLock_.stamp, &problem)) {
+        case LockRemoval::Removed:
+        case LockRemoval::Gone:
+        // Another lock than the one asked about: judged afresh, so that it is
+        // told or asked about in turn.
+        case LockRemoval::Changed: break;
+        case LockRemoval::InUse: return VaultLock::HeldByAnotherCopy;
+        case LockRemoval::Failed:
+            if (why)
+                *why = QStringLiteral("Cannot take over \"%1\": it cannot be removed: %2")
+                           .arg(QDir::toNativeSeparators(lockPath), problem);
+            return VaultLock::Failed;
     }
-    if (why)
-        *why = QStringLiteral(
-                   "Cannot take over \"%1.lock\": another program has just locked it, or it cannot be "
-                   "removed")
-                   .arg(QDir::toNativeSeparators(vaultPath()));
-    return VaultLock::Failed;
+    return judgeVaultLock(why, holder);
 }
 
 bool App::vaultLocked() const { return vaultLock_ && vaultLock_->isLocked(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/Forms.h"
+#include "platform/DurableFile.h"
 #include "platform/Platform.h"
 #include "program/Globals.h"
 #include "program/WindowOrder.h"
@@ -41,15 +42,26 @@ public:
         Failed,  // any other trouble; why says what
     };
     struct LockHolder {
+        enum class Machine {
+            Other,        // another host name
+            Namesake,     // this host name, another machine id
+            Unconfirmed,  // this host name, and a machine id missing on either side
+        };
         QString host;
         QDateTime since;  // invalid when the file does not tell
-        // Another computer that goes by this one's name: its machine id differs.
-        bool sameHostName = false;
+        Machine machine = Machine::Other;
+    };
+    // The lock file as the user was asked about it.
+    struct SeenLock {
+        QByteArray bytes;
+        DurableFile::Stamp stamp;
     };
     VaultLock lockVault(QString* why = nullptr, LockHolder* holder = nullptr);
-    // Takes over a lock that a copy on another computer left, or simply takes
-    // the lock if that one has gone meanwhile: Held or Failed.
-    VaultLock takeOverVaultLock(QString* why);
+    // Takes over the lock that lockVault found on another computer, only if it
+    // is still that one; simply takes the lock if it has gone meanwhile. A
+    // lock that changed meanwhile is judged again: HeldOnAnotherMachine, with
+    // *holder, asks about it in turn.
+    VaultLock takeOverVaultLock(QString* why, LockHolder* holder);
     bool vaultLocked() const;
     // The vault is no longer needed: the lock is released, so that a new start
     // can open it, and the master password and the editor's hand-over are
@@ -65,7 +77,10 @@ public:
     bool ended() const { return platform.programEnd->ended(); }
 
 private:
+    VaultLock judgeVaultLock(QString* why, LockHolder* holder);
+
     std::unique_ptr<QLockFile> vaultLock_;
+    SeenLock seenLock_;
 };
 
 // Puts a text into panel 1 of the main window's status bar.

@@ -46,6 +46,13 @@ QString tooLarge(qint64 size) {
 
 QString vaultPath(const QString& folder) { return joinPath(folder, QLatin1String(kFileName)); }
 
+QString writtenFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+}
+
+QString lockPath(const QString& path) { return writtenFile(path) + QStringLiteral(".lock"); }
+
 Result EnsureDataFile(const QString& path) {
     if (FileExists(path)) return {};
     if (QFileInfo(path).isDir())
@@ -81,8 +88,7 @@ Result writeAtomic(const QString& path, const QByteArray& bytes, DurableFile::St
     // was; one that leads nowhere is not replaced.
     if (const QString nowhere = leadsNowhere(path); !nowhere.isEmpty())
         return failure(QStringLiteral("Cannot write"), path, nowhere);
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+    const QString target = writtenFile(path);
     const DurableFile::WriteResult w = DurableFile::replace(target, bytes, DurableFile::permissions(target));
     if (w.outcome == DurableFile::Outcome::Failed) return failure(QStringLiteral("Cannot write"), path, w.why);
     if (w.outcome == DurableFile::Outcome::Unconfirmed)
@@ -125,9 +131,8 @@ Result keep(const QString& path, const QByteArray& bytes, QString* keptAs) {
 
 int removeLeftovers(const QString& path) {
     // A vault that is a link is saved beside where it points.
-    const QFileInfo info(path);
     int removed = DurableFile::removeLeftovers(path);
-    if (info.isSymLink() && info.exists()) removed += DurableFile::removeLeftovers(info.canonicalFilePath());
+    if (const QString target = writtenFile(path); target != path) removed += DurableFile::removeLeftovers(target);
     return removed;
 }
 

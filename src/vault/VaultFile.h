@@ -30,6 +30,13 @@ inline constexpr qint64 kMaxFileSize = qint64{1} << 30;
 
 QString vaultPath(const QString& folder);
 
+// The file that saves write: where the vault's link leads, or the vault
+// itself. A link that leads nowhere stands for itself.
+QString writtenFile(const QString& path);
+// The lock file guards the file that is written, and lies beside it: every
+// way of reaching that file meets the one lock.
+QString lockPath(const QString& path);
+
 // Creates the file as one empty line when it does not exist. A link whose
 // target is missing is left as it is, for the reader to tell.
 Result EnsureDataFile(const QString& path);

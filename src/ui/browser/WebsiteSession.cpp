@@ -5,6 +5,10 @@
 #include "program/App.h"
 #include "ui/browser/frmWebsite.h"
 
+#include <QProcessEnvironment>
+
+#include <cstdio>
+
 WebsiteSession::WebsiteSession(App& app, ParentChannel& channel) : app_(app), channel_(channel) {
     connect(&channel_, &ParentChannel::received, this, &WebsiteSession::received);
     // Without the program there is nothing to browse for.
@@ -12,6 +16,10 @@ WebsiteSession::WebsiteSession(App& app, ParentChannel& channel) : app_(app), ch
 }
 
 void WebsiteSession::start() {
+    // For whoever reads the program's output; the window says nothing of it.
+    const QByteArray notice = BrowserProtocol::droppedNotice(QProcessEnvironment::systemEnvironment());
+    if (!notice.isEmpty()) std::fputs(notice.constData(), stderr);
+    qunsetenv(BrowserProtocol::kDroppedVariable);
     frmWebsite* window = app_.forms.show<frmWebsite>();
     if (!window) {
         app_.endProgram();
