@@ -2,7 +2,6 @@
 
 #include "app/WebsiteWindow.h"
 #include "app/frmSplash.h"
-#include "app/modGlobals.h"
 #include "program/App.h"
 #include "skin/modSkin.h"
 #include "ui/about/frmAbout.h"
@@ -28,14 +27,52 @@ public:
         if (Form1* f = app_.forms.get<Form1>()) f->SetStatus(text);
     }
 
-    void mainLoaded() override { OpenVault(app_); }
+    void mainLoaded() override;
     void mainClosed() override;
-    void passwordCreated() override { SaveNewPassword(app_); }
-    void passwordAccepted() override { LoadData(app_); }
+    void passwordCreated() override;
+    void passwordAccepted() override;
 
 private:
     App& app_;
 };
+
+void ShowCreatePassword(App& app) {
+    app.g.blnNewPassword = true;
+    app.forms.show<frmPass>();
+}
+
+void ShowEnterPassword(App& app) {
+    app.g.blnNewPassword = false;
+    app.forms.show<frmPass>();
+}
+
+// The vault is opened once the main window has loaded: the password window
+// follows, or the end.
+void ProgramOrder::mainLoaded() {
+    switch (app_.vault.OpenVault()) {
+        case VaultSession::Opened::WithoutPassword: ShowCreatePassword(app_); break;
+        case VaultSession::Opened::WithPassword: ShowEnterPassword(app_); break;
+        case VaultSession::Opened::Refused: app_.endProgram(); break;
+    }
+}
+
+void ProgramOrder::passwordCreated() {
+    app_.forms.unload<frmPass>();
+    app_.forms.doEvents();
+    if (!app_.vault.SaveNewPassword()) {
+        app_.endProgram();
+        return;
+    }
+    afterFormLoad(app_);
+}
+
+void ProgramOrder::passwordAccepted() {
+    if (!app_.vault.LoadData()) {
+        app_.endProgram();
+        return;
+    }
+    afterFormLoad(app_);
+}
 
 void ProgramOrder::mainClosed() {
     app_.vault.sync.stop();
@@ -51,8 +88,14 @@ void ProgramOrder::mainClosed() {
         app_.g.blnMainClosed = true;
         browser->mainClosed();
         // Nothing of the vault is needed for the browser: let it go, so that
-        // a new start can open it at once.
-        app_.letGoOfVault();
+        // a new start can open it at once, and forget the editor's hand-over.
+        app_.vault.letGoOfVault();
+        Globals& g = app_.g;
+        g.strEditMode.clear();
+        g.strEditUsername.clear();
+        g.strEditPassword.clear();
+        g.strEditLocation.clear();
+        g.editRowId = 0;
         return;
     }
     if (app_.g.blnSkin) app_.g.objSkinHelper().stop();

@@ -1,5 +1,7 @@
 #include "session/VaultSession.h"
 
+#include "platform/Memory.h"
+#include "vault/VaultCodec.h"
 #include "vault/VaultFile.h"
 
 VaultSession::VaultSession(const Platform& platform) : platform_(platform) {
@@ -7,6 +9,8 @@ VaultSession::VaultSession(const Platform& platform) : platform_(platform) {
     for (const char* header : {"Username", "Password", "Website/Location"})
         entries_.addColumnHeader(QString::fromLatin1(header));
 }
+
+VaultSession::~VaultSession() = default;
 
 QString VaultSession::vaultPath() const { return VaultFile::vaultPath(platform_.appInfo->applicationDir()); }
 
@@ -23,3 +27,21 @@ MsgResult VaultSession::msgBox(const QString& text, MsgButtons buttons, MsgResul
 void VaultSession::entriesReplaced() {
     if (listener_) listener_->entriesReplaced();
 }
+
+void VaultSession::letGoOfVault() {
+    sync.stop();
+    sync.remember({});
+    entries_.clear();
+    vaultLock_.reset();
+    strMasterPassword.clear();
+    strSavedPassword.clear();
+    // Freed, and given back rather than kept resident.
+    releaseFreeMemory();
+    if (listener_) listener_->letGo();
+}
+
+QString VaultSession::masterPasswordProblem(const QString& password) {
+    return VaultCodec::masterPasswordProblem(password);
+}
+
+QString VaultSession::entryProblem(const Entry& entry) { return VaultCodec::entryProblem(entry); }

@@ -1,5 +1,5 @@
-#include "app/modGlobals.h"
 #include "platform/DurableFile.h"
+#include "session/VaultSession.h"
 #include "support/TinyDisk.h"
 #include "support/Unlocked.h"
 
@@ -182,7 +182,7 @@ private slots:
         }
         QCOMPARE(t.app->forms.isLoaded<frmPass>(), opens);
         QCOMPARE(t.fakes.programEnd->calls, opens ? 0 : 1);
-        QCOMPARE(t.app->vaultLocked(), opens);
+        QCOMPARE(t.app->vault.vaultLocked(), opens);
         if (opens) {
             // The lock now names this copy, and only its owner can read it.
             qint64 pid = 0;
@@ -267,7 +267,7 @@ private slots:
         else first.fakes.appInfo->dir = stick.path();
         QVERIFY(QFile::link(vault, second.vaultPath()));
         Form1* main = unlock(first, "pw");
-        QVERIFY(first.app->vaultLocked());
+        QVERIFY(first.app->vault.vaultLocked());
         QVERIFY(QFileInfo::exists(vault + ".lock"));
         QVERIFY(!QFileInfo::exists(second.vaultPath() + ".lock"));
         first.fakes.messageBox->shown.clear();
@@ -284,7 +284,7 @@ private slots:
         });
         const auto unhook = qScopeGuard([&] { DurableFile::setFaultHook(previous); });
         main->lstPass->items().add("x", "y", "z");
-        const bool saved = SaveData(*first.app);
+        const bool saved = first.app->vault.SaveData();
         QVERIFY(started);
         QVERIFY2(refusal(second).startsWith("Tressik is already running."), qPrintable(refusal(second)));
         QCOMPARE(inFlight.size(), 1);  // the second start left the first one's save alone
@@ -321,12 +321,12 @@ private slots:
         auto& boxes = t.fakes.messageBox->shown;
         QCOMPARE(boxes.size(), 1);  // told at start
         QVERIFY(boxes[0].text.contains("cannot write to its folder"));
-        QVERIFY(!t.app->vaultLocked());
+        QVERIFY(!t.app->vault.vaultLocked());
         QCOMPARE(status(t), QStringLiteral("Loaded 1 entries"));
         // Even once the folder can be written to, this copy writes nothing.
         QVERIFY(disk.remountReadWrite());
         main->lstPass->items().add("x", "y", "z");
-        QVERIFY(!SaveData(*t.app));
+        QVERIFY(!t.app->vault.SaveData());
         QCOMPARE(boxes.size(), 2);
         QVERIFY(boxes[1].text.startsWith("Your changes could not be saved"));
         QCOMPARE(t.vaultBytes(), original);

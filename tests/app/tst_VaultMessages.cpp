@@ -1,5 +1,5 @@
-#include "app/modGlobals.h"
 #include "platform/DurableFile.h"
+#include "session/VaultSession.h"
 #include "support/TinyDisk.h"
 #include "support/Unlocked.h"
 #include "vault/VaultFile.h"
@@ -115,7 +115,7 @@ template <class Trouble, class... Args>
 void saveWith(TestApp& t, Args... args) {
     unlocked(t);
     Trouble trouble(args...);
-    SaveData(*t.app);
+    t.app->vault.SaveData();
 }
 
 void saveEntry(TestApp& t, const QString& username, const QString& password) {
@@ -320,7 +320,7 @@ private slots:
                 QVERIFY(disk->remountReadOnly());
                 unlock(t, "pw");
                 QVERIFY(disk->remountReadWrite());
-                SaveData(*t.app);
+                t.app->vault.SaveData();
             },
             .text = kCannotSave +
                     "This copy of Tressik started while its folder could not be written to, so it runs without the "
@@ -400,7 +400,7 @@ private slots:
         {
             Unlocked u({{"u", "p", "l"}});
             FailingDisk disk(0, 0);
-            QVERIFY(SaveData(*u.app));
+            QVERIFY(u.app->vault.SaveData());
             ops = disk.ops;
         }
         QVERIFY(ops.contains(DurableFile::Op::Sync));
@@ -432,7 +432,7 @@ private slots:
             FailingDisk disk(n, error);
             std::optional<GarbledReadBack> readBack;
             if (garbled) readBack.emplace(u.vaultPath());
-            saved = SaveData(*u.app);
+            saved = u.app->vault.SaveData();
         }
         QCOMPARE(saved, outcome == "saved");
         if (!garbled)
@@ -454,7 +454,7 @@ private slots:
         QCOMPARE(u.fakes.programEnd->calls, 0);
         QCOMPARE(strays(u.dir()), QStringList{});
         u.items().add("after", "p3", "x");
-        QVERIFY(SaveData(*u.app));
+        QVERIFY(u.app->vault.SaveData());
         QCOMPARE(u.vaultBytes(), vaultOf("pw", {{"u", "p", "l"}, {"new", "p2", ""}, {"after", "p3", "x"}}));
     }
 
@@ -471,7 +471,7 @@ private slots:
         QVERIFY(main->isVisible());
         QVERIFY(status(t) != QStringLiteral("Password created successfully"));
         main->lstPass->items().add("u", "p", "l");
-        QVERIFY(SaveData(*t.app));
+        QVERIFY(t.app->vault.SaveData());
         QCOMPARE(t.vaultBytes(), vaultOf("abcd", {{"u", "p", "l"}}));
     }
 

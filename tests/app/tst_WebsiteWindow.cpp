@@ -67,7 +67,7 @@ private slots:
         QCOMPARE(u.fakes.website->closeCalls, 0);
         QCOMPARE(u.fakes.programEnd->calls, 0);
         // A new start can lock the vault at once.
-        QVERIFY(!u.app->vaultLocked());
+        QVERIFY(!u.app->vault.vaultLocked());
         QLockFile next(u.vaultPath() + ".lock");
         QVERIFY(next.tryLock(0));
         next.unlock();

@@ -1,4 +1,4 @@
-#include "app/modGlobals.h"
+#include "session/VaultSession.h"
 #include "support/Unlocked.h"
 
 #include "platform/DurableFile.h"
@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(items.subItem(1, 1), QString());
         QCOMPARE(items.subItem(2, 1), QStringLiteral("p"));
         // Saving writes them back complete, nothing lost.
-        QVERIFY(SaveData(*t.app));
+        QVERIFY(t.app->vault.SaveData());
         QCOMPARE(t.vaultBytes(), vaultOf("pw", {{"only", "", ""}, {"u", "p", ""}}));
     }
 
@@ -107,15 +107,15 @@ private slots:
         const std::vector<Entry> entries = {{"b", "2", "y"}, {"a", "1", "x\u0160"}};
         Unlocked u(entries);
         const QByteArray original = u.vaultBytes();
-        QVERIFY(SaveData(*u.app));
+        QVERIFY(u.app->vault.SaveData());
         QCOMPARE(u.vaultBytes(), original);  // byte for byte
         QCOMPARE(u.status(), QStringLiteral("Saved 08/12/2026 10:11:12"));
         u.items().setSorted(true);
-        QVERIFY(SaveData(*u.app));
+        QVERIFY(u.app->vault.SaveData());
         QCOMPARE(u.vaultBytes(), vaultOf("pw", {entries[1], entries[0]}));
         u.items().remove(1);
         u.items().remove(1);
-        QVERIFY(SaveData(*u.app));
+        QVERIFY(u.app->vault.SaveData());
         QCOMPARE(u.vaultBytes(), QByteArray::fromHex("f0f70d0a0d0a"));
     }
 
@@ -172,7 +172,7 @@ private slots:
                                const auto old = DurableFile::setFaultHook(
                                    [](DurableFile::Op op) { return op == DurableFile::Op::Rename ? EIO : 0; });
                                u.items().add("dan", "4", "");
-                               QVERIFY(!SaveData(*u.app));
+                               QVERIFY(!u.app->vault.SaveData());
                                DurableFile::setFaultHook(old);
                                u.fakes.messageBox->shown.clear();
                            },
@@ -215,7 +215,7 @@ private slots:
         if (!o.selected.isEmpty()) QCOMPARE(u.items().text(u.items().firstSelected()), o.selected);
 
         // The next change saves the list as shown, with our master password.
-        QVERIFY(SaveData(*u.app));
+        QVERIFY(u.app->vault.SaveData());
         QCOMPARE(u.vaultBytes(), vaultOf("pw", o.saved));
         const auto& shown = u.fakes.messageBox->shown;
         QCOMPARE(shown.size(), qsizetype(o.told.isEmpty() ? 0 : 1));
@@ -281,7 +281,7 @@ private slots:
         const QByteArray bytes = u.vaultBytes();
         QCOMPARE(u.status(), QStringLiteral("Loaded 100000 entries"));
         QCOMPARE(u.items().text(100000), QStringLiteral("99999"));
-        QVERIFY(SaveData(*u.app));
+        QVERIFY(u.app->vault.SaveData());
         QCOMPARE(u.vaultBytes(), bytes);
     }
 };

@@ -1,6 +1,5 @@
 #include "ui/editor/frmAdd.h"
 
-#include "app/modGlobals.h"
 #include "forms/Accessible.h"
 #include "forms/PictureButton.h"
 #include "forms/Twips.h"
@@ -8,7 +7,6 @@
 #include "program/App.h"
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
-#include "vault/VaultCodec.h"
 
 #include <QLineEdit>
 
@@ -113,7 +111,7 @@ void frmAdd::cmdAdd_Click(int) {
         return;
     }
     // Refuse what the vault could not give back unchanged; the editor keeps what was typed.
-    if (const QString problem = VaultCodec::entryProblem(entry); !problem.isEmpty()) {
+    if (const QString problem = VaultSession::entryProblem(entry); !problem.isEmpty()) {
         app().msgBox(this, problem, QStringLiteral("Error"));
         return;
     }
@@ -128,7 +126,7 @@ void frmAdd::cmdAdd_Click(int) {
         items.setSubItem(position, 1, entry.password);
         items.setSubItem(position, 2, entry.location);
     }
-    if (SaveData(app())) {
+    if (app().vault.SaveData()) {
         SetStatus(app(), QStringLiteral("Added new entry.  Data saved."));
         // Said only once it is true; a failed save has told the user already.
         if (editedRowGone) {

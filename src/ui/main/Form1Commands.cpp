@@ -1,5 +1,4 @@
 // The commands of the main window that act on the entries.
-#include "app/modGlobals.h"
 #include "listview/ListItems.h"
 #include "listview/ListView.h"
 #include "listview/modListViewEnh.h"
@@ -69,7 +68,7 @@ void Form1::cmdDelete_Click() {
         return;
     }
     items.remove(now);
-    if (SaveData(app())) SetStatus(QStringLiteral("Entry deleted successfully, data saved."));
+    if (app().vault.SaveData()) SetStatus(QStringLiteral("Entry deleted successfully, data saved."));
 }
 
 qsizetype Form1::selectedEntry(const QString& complaint) {

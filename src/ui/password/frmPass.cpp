@@ -6,7 +6,6 @@
 #include "skin/SkinLabel.h"
 #include "skin/modSkin.h"
 #include "util/modOnTop.h"
-#include "vault/VaultCodec.h"
 
 #include <QLineEdit>
 #include <QProxyStyle>
@@ -182,7 +181,7 @@ void frmPass::createPassword() {
         return;
     }
     // Refuse what the vault could not give back unchanged; both fields keep their text.
-    if (const QString problem = VaultCodec::masterPasswordProblem(typed); !problem.isEmpty()) {
+    if (const QString problem = VaultSession::masterPasswordProblem(typed); !problem.isEmpty()) {
         SetOnTop(this, false);
         app().msgBox(this, problem);
         SetOnTop(this, true);
