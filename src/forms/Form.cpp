@@ -1,6 +1,5 @@
 #include "forms/Form.h"
 
-#include "forms/Forms.h"
 #include "forms/Twips.h"
 
 #include <QCloseEvent>
@@ -39,7 +38,7 @@ void Form::applyClientSize(int widthPx, int heightPx) { setFixedSize(widthPx, he
 void Form::closeEvent(QCloseEvent* event) {
     // The close box unloads the window; the registry decides what goes away.
     event->ignore();
-    if (forms_) forms_->unload(this);
+    if (forms_) emit unloadRequested();
     else hide();
 }
 

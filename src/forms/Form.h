@@ -49,6 +49,8 @@ public:
 signals:
     // The window has been unloaded: its unload handler has run and it is hidden.
     void unloaded();
+    // The close box was used: the registry unloads the window.
+    void unloadRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -32,6 +32,7 @@ public:
         if (F* f = get<F>()) return f;
         auto* f = new F(app_);
         f->forms_ = this;
+        QObject::connect(f, &Form::unloadRequested, f, [this, f] { unload(f); });
         loaded_.insert(&F::staticMetaObject, f);
         f->Form_Load();
         return get<F>();

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "rtf/RtfLimits.h"
 #include "rtf/RtfLinks.h"
-#include "rtf/RtfReader.h"
 #include "rtf/RtfState.h"
 #include "rtf/RtfTables.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "rtf/ControlWords.h"
-#include "rtf/RtfReader.h"
+#include "rtf/RtfLimits.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rtf/RtfLimits.h"
+
 #include <QByteArray>
 
 class QTextDocument;
@@ -13,10 +15,6 @@ class QTextDocument;
 // - its pictures together decode to at most kMaxPictureBytes (width x height x 4 bytes, more for deeper
 //   pixels); pictures past that are dropped and the text around them kept.
 namespace RtfReader {
-
-constexpr qsizetype kMaxCharFormats = 1024;
-constexpr qsizetype kMaxParagraphFormats = 256;
-constexpr qint64 kMaxPictureBytes = 64LL << 20;
 
 // True when data starts with "{\rtf", after an optional UTF-8 byte order mark and white space.
 bool isRtf(const QByteArray& data);

@@ -17,17 +17,17 @@
 // the lock, the file's known version and following the file; opening,
 // loading, saving and creating it. It knows no window: what it has to tell
 // goes to its listener, which the program's top sets.
-class VaultSession {
+class VaultSession : private VaultSync::Vault {
 public:
     explicit VaultSession(const Platform& platform);
-    ~VaultSession();
+    virtual ~VaultSession();
     VaultSession(const VaultSession&) = delete;
     VaultSession& operator=(const VaultSession&) = delete;
 
     void setListener(VaultListener* listener) { listener_ = listener; }
 
-    QString vaultPath() const;
-    ListItems& entries() { return entries_; }
+    QString vaultPath() const override;
+    ListItems& entries() override { return entries_; }
     const ListItems& entries() const { return entries_; }
 
     // The master password once typed or created, and the one the file holds.
@@ -93,16 +93,17 @@ public:
     static QString entryProblem(const Entry& entry);
 
     // Whether the program is ending, when nothing more is to be read or told.
-    bool ended() const;
+    bool ended() const override;
     IClock& clock() const { return *platform_.clock; }
 
     // Tells through the listener; nothing when there is none.
-    void SetStatus(const QString& text);
+    void SetStatus(const QString& text) override;
     MsgResult msgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgResult defaultButton = MsgResult::Ok,
-                     MsgIcon icon = MsgIcon::None);
-    void entriesReplaced();
+                     MsgIcon icon = MsgIcon::None) override;
+    void entriesReplaced() override;
 
 private:
+    const QString& masterPassword() const override { return strMasterPassword; }
     VaultLock judgeVaultLock(QString* why, LockHolder* holder);
 
     const Platform& platform_;

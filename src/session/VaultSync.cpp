@@ -1,16 +1,14 @@
 #include "session/VaultSync.h"
 
-#include "forms/Form.h"
 #include "listview/ListItems.h"
 #include "platform/Memory.h"
-#include "program/App.h"
 #include "vault/VaultCodec.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QObject>
 
-VaultSync::VaultSync(VaultSession& vault) : vault_(vault) {
+VaultSync::VaultSync(Vault& vault) : vault_(vault) {
     QObject::connect(&watch_, &FileWatch::settled, &watch_, [this] { check(); });
 }
 
@@ -113,7 +111,7 @@ void VaultSync::checkOnce() {
                  .arg(shown));
     } else if (password.isEmpty()) {
         keepAside(bytes, version, QStringLiteral("it holds no master password"));
-    } else if (password != vault_.strMasterPassword) {
+    } else if (password != vault_.masterPassword()) {
         keepAside(bytes, version, QStringLiteral("it was saved with another master password"));
     } else if (unsaved_) {
         keepAside(bytes, version, QStringLiteral("the list holds changes of yours that are not saved yet"));

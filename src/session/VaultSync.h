@@ -1,12 +1,13 @@
 #pragma once
 
 #include "platform/FileWatch.h"
+#include "platform/Platform.h"
 #include "vault/VaultFile.h"
 
 #include <QByteArray>
 #include <QString>
 
-class VaultSession;
+class ListItems;
 
 // Keeps the open list and the vault file one: a change that something else
 // makes to the file (a sync tool, another machine on a share) is read again
@@ -14,7 +15,22 @@ class VaultSession;
 // over a version of the file that the program has not seen.
 class VaultSync {
 public:
-    explicit VaultSync(VaultSession& vault);
+    // What following the file needs of the open vault it belongs to.
+    class Vault {
+    public:
+        virtual QString vaultPath() const = 0;
+        virtual const QString& masterPassword() const = 0;
+        virtual ListItems& entries() = 0;
+        virtual bool ended() const = 0;
+        virtual void SetStatus(const QString& text) = 0;
+        virtual MsgResult msgBox(const QString& text, MsgButtons buttons, MsgResult defaultButton, MsgIcon icon) = 0;
+        virtual void entriesReplaced() = 0;
+
+    protected:
+        ~Vault() = default;
+    };
+
+    explicit VaultSync(Vault& vault);
 
     // The version of the file that the program has just read or written.
     void remember(const VaultFile::Version& version) { known_ = version; }
@@ -48,7 +64,7 @@ private:
     void take(const QByteArray& bytes, const VaultFile::Version& version);
     void tell(const QString& text);
 
-    VaultSession& vault_;
+    Vault& vault_;
     FileWatch watch_;
     VaultFile::Version known_;
     DurableFile::Stamp untaken_;  // an outside version told as one that can be neither read nor kept
