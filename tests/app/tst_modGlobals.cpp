@@ -3,6 +3,9 @@
 
 #include "platform/DurableFile.h"
 
+#include <QApplication>
+#include <QLockFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -36,6 +39,21 @@ QByteArray fileBytes(const QString& path) {
 const Entry amy{"amy", "1", "a.org"};
 const Entry bob{"bob", "2", "b.org"};
 const Entry cat{"cat", "3", "c.org"};
+
+// What the open vault tells, as the program's top would pass it on.
+struct Told : VaultListener {
+    QStringList statuses;
+    QStringList boxes;
+    int replaced = 0;
+    int lettings = 0;
+    void SetStatus(const QString& text) override { statuses << text; }
+    MsgResult msgBox(const QString& text, MsgButtons, MsgResult defaultButton, MsgIcon) override {
+        boxes << text;
+        return defaultButton;
+    }
+    void entriesReplaced() override { ++replaced; }
+    void letGo() override { ++lettings; }
+};
 
 // A change made from outside while the main window is open, and what the user meets.
 struct Outside {
@@ -101,6 +119,49 @@ private slots:
         // Saving writes them back complete, nothing lost.
         QVERIFY(t.app->vault.SaveData());
         QCOMPARE(t.vaultBytes(), vaultOf("pw", {{"only", "", ""}, {"u", "p", ""}}));
+    }
+
+    // The open vault on its own, with no window at all: opened, loaded,
+    // saved, read again after an outside change and let go.
+    void theOpenVaultNeedsNoWindow() {
+        QTemporaryDir dir;
+        Fakes fakes{};
+        const Platform platform = makeFakePlatform(&fakes, dir.path());
+        VaultSession vault(platform);
+        Told told;
+        vault.setListener(&told);
+        const QString path = vault.vaultPath();
+        inPlace(path, vaultOf("pw", {amy, bob}));
+
+        QCOMPARE(vault.OpenVault(), VaultSession::Opened::WithPassword);
+        QVERIFY(vault.vaultLocked());
+        QCOMPARE(vault.strSavedPassword, QStringLiteral("pw"));
+        vault.strMasterPassword = vault.strSavedPassword;
+        QVERIFY(vault.LoadData());
+        QCOMPARE(vault.entries().count(), qsizetype{2});
+        QCOMPARE(told.statuses, QStringList{"Loaded 2 entries"});
+
+        vault.entries().add(cat.username, cat.password, cat.location);
+        QVERIFY(vault.SaveData());
+        QCOMPARE(fileBytes(path), vaultOf("pw", {amy, bob, cat}));
+        QCOMPARE(told.statuses.last(), QStringLiteral("Saved 08/12/2026 10:11:12"));
+
+        renameOver(path, vaultOf("pw", {bob}));  // through the real file watcher
+        QTRY_COMPARE_WITH_TIMEOUT(told.replaced, 1, 30000);
+        QCOMPARE(vault.entries().count(), qsizetype{1});
+        QCOMPARE(vault.entries().text(1), bob.username);
+        QCOMPARE(told.statuses.last(),
+                 QStringLiteral("Reloaded 1 entries: the vault file was changed by another program"));
+
+        vault.letGoOfVault();
+        QCOMPARE(told.lettings, 1);
+        QVERIFY(!vault.vaultLocked() && vault.strMasterPassword.isEmpty() && vault.entries().count() == 0);
+        QLockFile next(path + ".lock");
+        QVERIFY(next.tryLock(0));
+        QVERIFY(told.boxes.isEmpty());
+        QVERIFY(QApplication::topLevelWidgets().isEmpty());
+        QCOMPARE(fakes.messageBox->shown.size(), 0);
+        QCOMPARE(fileBytes(path), vaultOf("pw", {bob}));  // letting go writes nothing
     }
 
     void saveWritesTheListInDisplayOrder() {
