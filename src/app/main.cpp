@@ -11,6 +11,7 @@
 
 int main(int argc, char* argv[]) {
     forbidCoreDumps();
+    // cppcheck-suppress unreadVariable ; it runs the program, and sees every event first
     Application application(argc, argv);
     installScreenReaderSupport();
     // The program ends when its windows say so, not when the last one hides.

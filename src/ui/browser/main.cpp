@@ -17,6 +17,7 @@
 int main(int argc, char* argv[]) {
     // The web engine shares its GL contexts with the widgets; only this process pays for that.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // cppcheck-suppress unreadVariable ; it runs the program, and sees every event first
     Application application(argc, argv);
     installScreenReaderSupport();
     const std::optional<WebsiteIdentity> identity =
