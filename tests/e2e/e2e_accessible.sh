@@ -146,7 +146,7 @@ wrong="QZ7XJ8"
 # types TEXT: typed at a quick typist's pace. The password steps type on a busy
 # machine and press Return at once, as people do: a screen reader that falls
 # behind the keys meets them once the next window has come.
-types() { xdotool type --delay 70 "$1"; }
+types() { TYPE_DELAY=70 type_text "$1"; }
 
 echo "first use: a dialog with its instruction; typing sends only the mask"
 boxes=$(orca_count "password text")

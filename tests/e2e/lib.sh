@@ -125,7 +125,8 @@ take_keyboard() {
 # The program takes keys and clicks in the order they are sent, so what one
 # changes the next sees without a pause; where one opens a window, the test
 # waits for that window before it types into it.
-type_text() { xdotool type --delay 30 "$1"; }
+# TYPE_DELAY: the milliseconds between two typed keys.
+type_text() { xdotool type --delay "${TYPE_DELAY:-30}" "$1"; }
 key() { xdotool key --delay 50 "$@"; }
 
 # click_at WINDOW X Y: a left click at a point of the window.
