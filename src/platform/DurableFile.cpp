@@ -15,6 +15,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 #else
 #include <QSaveFile>
 #endif
@@ -50,6 +52,7 @@ QString opName(Op op) {
         case Op::Sync: return QStringLiteral("sync");
         case Op::Close: return QStringLiteral("close");
         case Op::Rename: return QStringLiteral("rename");
+        case Op::Swap: return QStringLiteral("swap");
         case Op::FolderOpen: return QStringLiteral("open folder");
         case Op::FolderSync: return QStringLiteral("sync folder");
         case Op::ReadOpen: return QStringLiteral("open to read");
@@ -60,6 +63,11 @@ QString opName(Op op) {
 }
 
 std::function<int(Op)> setFaultHook(std::function<int(Op)> hook) { return std::exchange(faultHook(), std::move(hook)); }
+
+bool sameFile(const Stamp& a, const Stamp& b) {
+    return a.exists && b.exists && a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modifiedNs == b.modifiedNs;
+}
 
 #ifdef Q_OS_UNIX
 
@@ -167,6 +175,8 @@ bool writeNew(const QByteArray& name, const QByteArray& bytes, int mode) {
 // a save of ours makes such a name, so its leftovers can be told apart.
 constexpr char kSavingMark[] = ".saving-";
 constexpr int kSavingDigits = 16;
+// What a swap displaced: kept until looked at, never removed unread.
+constexpr char kDisplacedMark[] = ".displaced-";
 
 QByteArray temporaryName(const QString& path) {
     const quint64 n = QRandomGenerator::global()->generate64();
@@ -194,21 +204,112 @@ Stamp stampFrom(const struct stat& st) {
 
 }  // namespace
 
-WriteResult replace(const QString& path, const QByteArray& bytes, int mode) {
-    QByteArray temporary;
-    bool written = false;
-    for (int attempt = 0; attempt < 100 && !written; ++attempt) {
-        temporary = temporaryName(path);
-        written = writeNew(temporary, bytes, mode < 0 ? 0600 : mode);
-        if (!written && errno != EEXIST) return failed(errno);
+namespace {
+
+// The new file beside path, written and synced under a name of its own;
+// empty, with errno, when it could not be.
+QByteArray writeTemporary(const QString& path, const QByteArray& bytes, int mode) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray temporary = temporaryName(path);
+        if (writeNew(temporary, bytes, mode < 0 ? 0600 : mode)) return temporary;
+        if (errno != EEXIST) return {};
     }
-    if (!written) return failed(EEXIST);
+    errno = EEXIST;
+    return {};
+}
+
+// The swap itself, where the system has it.
+int exchange(const QByteArray& from, const QByteArray& to) {
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+    return ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE);
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+// The file system has no such swap (exFAT, FUSE, a network share), or there
+// is nothing at the other name to swap with.
+bool cannotSwap(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP || error == ENOENT;
+}
+
+}  // namespace
+
+WriteResult replace(const QString& path, const QByteArray& bytes, int mode) {
+    const QByteArray temporary = writeTemporary(path, bytes, mode);
+    if (temporary.isEmpty()) return failed(errno);
     const QByteArray target = native(path);
     if (call(Op::Rename, [&] { return ::rename(temporary.constData(), target.constData()); }) != 0) {
         const int error = errno;
         ::unlink(temporary.constData());
         return failed(error);
     }
+    if (!syncFolder(folderOf(path))) return {Outcome::Unconfirmed, systemError(errno)};
+    return {};
+}
+
+SwapResult swapIn(const QString& path, const QByteArray& bytes, int mode) {
+    SwapResult result;
+    const QByteArray temporary = writeTemporary(path, bytes, mode);
+    if (temporary.isEmpty()) {
+        result.write = failed(errno);
+        return result;
+    }
+    // Out of the leftovers' name before the swap: whatever is swapped out to
+    // it must outlast a crash.
+    const QByteArray swapName = native(path) + kDisplacedMark + temporary.right(kSavingDigits);
+    const QByteArray target = native(path);
+    if (call(Op::Rename, [&] { return ::rename(temporary.constData(), swapName.constData()); }) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        result.write = failed(error);
+        return result;
+    }
+    result.created = stampOf(QFile::decodeName(swapName));
+    if (call(Op::Swap, [&] { return exchange(swapName, target); }) == 0) {
+        result.displaced = QFile::decodeName(swapName);
+    } else if (const int error = errno; !cannotSwap(error) ||
+                                        call(Op::Rename, [&] {
+                                            return ::rename(swapName.constData(), target.constData());
+                                        }) != 0) {
+        const int why = cannotSwap(error) ? errno : error;
+        ::unlink(swapName.constData());
+        result.write = failed(why);
+        return result;
+    }
+    if (!syncFolder(folderOf(path))) result.write = {Outcome::Unconfirmed, systemError(errno)};
+    return result;
+}
+
+WriteResult renameFree(const QString& from, const QString& to, bool* taken) {
+    *taken = false;
+    const QByteArray source = native(from);
+    const QByteArray name = native(to);
+    int r = -1;
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    r = static_cast<int>(call(Op::Rename, [&] {
+        return ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE);
+    }));
+    if (r != 0 && errno != EINVAL && errno != ENOSYS) {
+        *taken = errno == EEXIST;
+        return failed(errno);
+    }
+#endif
+    if (r != 0) {
+        // No such rename here: a hard link cannot replace either.
+        if (::link(source.constData(), name.constData()) != 0) {
+            *taken = errno == EEXIST;
+            return failed(errno);
+        }
+        ::unlink(source.constData());
+    }
+    if (!syncFolder(folderOf(to))) return {Outcome::Unconfirmed, systemError(errno)};
+    return {};
+}
+
+WriteResult remove(const QString& path) {
+    if (::unlink(native(path).constData()) != 0) return failed(errno);
     if (!syncFolder(folderOf(path))) return {Outcome::Unconfirmed, systemError(errno)};
     return {};
 }
@@ -230,7 +331,12 @@ WriteResult createExclusive(const QString& path, const QByteArray& bytes, bool* 
 
 Stamp stampOf(const QString& path) {
     struct stat st {};
-    if (::stat(native(path).constData(), &st) != 0) return {};
+    if (::stat(native(path).constData(), &st) != 0) {
+        Stamp none;
+        // A name that leads nowhere is simply not there.
+        if (errno != ENOENT && errno != ENOTDIR) none.error = errno;
+        return none;
+    }
     return stampFrom(st);
 }
 
@@ -342,6 +448,19 @@ Stamp stampOf(const QString& path) {
 }
 
 Stamp stampOfOpen(int) { return {}; }
+
+SwapResult swapIn(const QString& path, const QByteArray& bytes, int mode) { return {replace(path, bytes, mode), {}, {}}; }
+
+WriteResult renameFree(const QString& from, const QString& to, bool* taken) {
+    *taken = QFileInfo::exists(to) || QFileInfo(to).isSymLink();
+    if (*taken || !QFile::rename(from, to)) return {Outcome::Failed, QStringLiteral("the name is taken")};
+    return {};
+}
+
+WriteResult remove(const QString& path) {
+    if (!QFile::remove(path)) return {Outcome::Failed, QStringLiteral("it could not be removed")};
+    return {};
+}
 
 int removeLeftovers(const QString&) { return 0; }
 

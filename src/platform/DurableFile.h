@@ -17,7 +17,8 @@ enum class Op {
     Write,
     Sync,  // its data to the disk
     Close,
-    Rename,  // over the old file
+    Rename,  // over the old file, or to the name it is swapped in from
+    Swap,    // the new file and the old one change places
     FolderOpen,
     FolderSync,  // the rename to the disk
     ReadOpen,
@@ -60,14 +61,42 @@ struct Stamp {
     qint64 size = 0;
     qint64 modifiedNs = 0;
     qint64 changedNs = 0;
+    // Why it could not be looked at; 0 when it could, or when nothing is there.
+    int error = 0;
     friend bool operator==(const Stamp&, const Stamp&) = default;
 };
 
+// The same file, unchanged: a rename alone (which moves the change time) does
+// not make it another.
+bool sameFile(const Stamp& a, const Stamp& b);
+
 // The stamp of what the name leads to now; one that does not exist when
-// nothing is there (or it cannot be looked at).
+// nothing is there, or, with its error, when it cannot be looked at.
 Stamp stampOf(const QString& path);
 // The stamp of a file this process has open.
 Stamp stampOfOpen(int fd);
+
+// Where the file system can swap two names in one step, the new file and
+// path change places: the version displaced is left, synced, at a name of
+// its own beside path (path, ".displaced-" and 16 hex digits), never taken
+// for a leftover, for the caller to look at and then drop or keep. Elsewhere,
+// or when nothing is at path, the new file is renamed over it as replace does.
+struct SwapResult {
+    WriteResult write;
+    // The new file as it was made: still the one at path, if nothing else
+    // has replaced it since.
+    Stamp created;
+    QString displaced;  // empty when nothing was displaced but replaced
+};
+
+SwapResult swapIn(const QString& path, const QByteArray& bytes, int mode);
+
+// Renames from to `to` only if that name is free: *taken is set, and nothing
+// done, when it is not. The folder is synced.
+WriteResult renameFree(const QString& from, const QString& to, bool* taken);
+
+// Removes a file and syncs its folder.
+WriteResult remove(const QString& path);
 
 enum class ReadKind { Plain, Missing, Folder, Special, TooLarge, Error };
 struct ReadResult {

@@ -44,6 +44,7 @@ std::optional<std::vector<PackedEntry>> readVaultEntries(VaultSession& vault) {
         return std::vector<PackedEntry>{};
     }
     vault.sync.remember(version);
+    vault.sync.rememberEntries(bytes);
     return VaultCodec::readPackedEntries(bytes);
 }
 
@@ -64,7 +65,10 @@ VaultFile::Result writeSeen(VaultSession& vault, const QByteArray& bytes, QStrin
     if (VaultFile::Result r = VaultFile::EnsureDataFile(path); !r.ok) return r;
     DurableFile::Stamp written;
     VaultFile::Result r = VaultFile::writeAtomic(path, bytes, &written);
-    if (r.ok || r.replaced) vault.sync.remember(VaultFile::Version::of(written, bytes));
+    if (r.ok || r.replaced) {
+        vault.sync.remember(VaultFile::Version::of(written, bytes));
+        vault.sync.rememberEntries(bytes);
+    }
     return r;
 }
 
@@ -227,38 +231,51 @@ bool VaultSession::SaveNewPassword() {
 
 bool VaultSession::SaveData() {
     VaultSession& vault = *this;
-    const ListItems& items = vault.entries();
-    const std::optional<QByteArray> bytes = VaultCodec::serialiseVault(
-        vault.strMasterPassword, items.count(), [&](qsizetype n) { return &items.entry(n + 1); });
     VaultFile::Result r;
-    QString keptAs;
-    if (!bytes) {
-        r = {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
-    } else if (!vault.vaultLocked()) {
+    lastSave_ = {};
+    if (!vault.vaultLocked()) {
         r = unguardedSave();
     } else {
-        r = writeSeen(vault, *bytes, &keptAs);
+        r = sync.save(&lastSave_);
     }
-    vault.sync.setUnsaved(!r.ok && !r.replaced);
+    const QString& keptAs = lastSave_.keptAs;
     if (!r.ok) {
-        const QString text =
-            r.replaced ? (r.differs ? QStringLiteral("The vault file was replaced, but what is now on disk differs "
-                                                     "from what was meant to be saved.\n\n")
-                                    : QStringLiteral("The vault file was replaced, but the system could not confirm "
-                                                     "that your changes reached the disk.\n\n")) +
-                             r.error +
-                             QStringLiteral(
-                                 "\n\nThe list still shows your changes; your next change saves the "
-                                 "whole list again.")
-                       : QStringLiteral("Your changes could not be saved.\n\n") + r.error +
-                             QStringLiteral(
-                                 "\n\nThe vault file was left as it was; the list still shows your "
-                                 "changes.");
+        QString text;
+        if (!r.replaced) {
+            text = QStringLiteral("Your changes could not be saved.\n\n") + r.error +
+                   QStringLiteral("\n\nThe vault file was left as it was; the list still shows your changes.");
+        } else if (r.differs) {
+            text = QStringLiteral("The vault file was replaced, but what is now on disk differs from what was meant "
+                                  "to be saved.\n\n") +
+                   r.error +
+                   QStringLiteral("\n\nYour changes count as not saved: the list still shows them, and your next "
+                                  "change saves the whole list again.");
+        } else {
+            text = QStringLiteral("The vault file was replaced, but the system could not confirm that your changes "
+                                  "reached the disk.\n\n") +
+                   r.error +
+                   QStringLiteral("\n\nThe list still shows your changes; your next change saves the whole list "
+                                  "again.");
+        }
         vault.msgBox(text, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
         tellKept(vault, keptAs);
         return false;
     }
     tellKept(vault, keptAs);
-    vault.SetStatus(QStringLiteral("Saved ") + vault.clock().nowText());
+    vault.SetStatus(QStringLiteral("Saved ") + vault.clock().nowText() +
+                    (lastSave_.merged ? QStringLiteral(", merged with a change from another program") : QString()));
     return true;
+}
+
+bool VaultSession::saveEntries() {
+    const bool saved = SaveData();
+    if (saved && lastSave_.unmatched > 0) tellUnmatched();
+    return saved;
+}
+
+void VaultSession::tellUnmatched() {
+    msgBox(QStringLiteral("Some of the changes just saved were to entries that another program has changed or "
+                          "removed in the meantime.  A deletion of such an entry deleted nothing, and an edit of "
+                          "one was saved as a new entry."),
+           MsgButtons::Ok, MsgResult::Ok, MsgIcon::Information);
 }

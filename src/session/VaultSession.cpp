@@ -31,6 +31,7 @@ void VaultSession::entriesReplaced() {
 void VaultSession::letGoOfVault() {
     sync.stop();
     sync.remember({});
+    sync.rememberEntries({});
     entries_.clear();
     vaultLock_.reset();
     strMasterPassword.clear();

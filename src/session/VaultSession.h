@@ -49,6 +49,11 @@ public:
     // Rewrites the whole vault from the entries. False, after telling why,
     // when the vault could not be written; the old file is then unchanged.
     bool SaveData();
+    // What the last save did besides writing the list: merged it with a
+    // version from another program, found entries changed there, kept one aside.
+    const VaultSync::Saved& lastSave() const { return lastSave_; }
+    // Says that some removals or edits met entries changed elsewhere.
+    void tellUnmatched();
     // The vault is no longer needed: the lock is released, so that a new
     // start can open it, and the entries and the master password are dropped.
     void letGoOfVault();
@@ -104,6 +109,7 @@ public:
 
 private:
     const QString& masterPassword() const override { return strMasterPassword; }
+    bool saveEntries() override;
     VaultLock judgeVaultLock(QString* why, LockHolder* holder);
 
     const Platform& platform_;
@@ -111,6 +117,7 @@ private:
     ListItems entries_;
     std::unique_ptr<QLockFile> vaultLock_;
     SeenLock seenLock_;
+    VaultSync::Saved lastSave_;
 
 public:
     VaultSync sync{*this};

@@ -7,29 +7,103 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QObject>
+#include <QTimer>
+
+#include <cstring>
+#include <optional>
+#include <utility>
 
 VaultSync::VaultSync(Vault& vault) : vault_(vault) {
     QObject::connect(&watch_, &FileWatch::settled, &watch_, [this] { check(); });
 }
 
 void VaultSync::follow() {
-    if (!watch_.watching()) watch_.watch(vault_.vaultPath());
+    if (watch_.watching()) return;
+    watch_.watch(vault_.vaultPath());
+    // Copies already there are asked about once the window is up.
+    QTimer::singleShot(0, &watch_, [this] { check(); });
 }
 
 void VaultSync::stop() { watch_.stop(); }
 
 namespace {
 
+// Far more rounds than two writers racing ever need; past them what was
+// displaced is kept aside.
+constexpr int kMaxRounds = 8;
+
 // No master password and no entries: a file with nothing in it to lose.
 bool holdsNothing(const QByteArray& bytes) {
     return VaultCodec::readMasterPassword(bytes).isEmpty() && !VaultCodec::hasEntryLines(bytes);
 }
 
+VaultMerge::Fingerprints fingerprintsOf(const VaultCodec::EntryLines& lines) {
+    VaultMerge::Fingerprints f(static_cast<size_t>(lines.count()));
+    for (qsizetype i = 0; i < lines.count(); ++i) f[static_cast<size_t>(i)] = lines.fingerprint(i);
+    return f;
+}
+
+VaultMerge::Fingerprints fingerprintsOf(const ListItems& list) {
+    VaultMerge::Fingerprints f(static_cast<size_t>(list.count()));
+    for (qsizetype i = 0; i < list.count(); ++i) f[static_cast<size_t>(i)] = VaultCodec::fingerprintOf(list.entry(i + 1));
+    return f;
+}
+
+std::optional<QByteArray> serialised(VaultSync::Vault& vault, const ListItems& items) {
+    return VaultCodec::serialiseVault(vault.masterPassword(), items.count(),
+                                      [&](qsizetype n) { return &items.entry(n + 1); });
+}
+
+// The entries a merge picked, for the list to take in. Mine are copied
+// first: the list gives up its rows while it takes the new ones.
+class Picked : public EntrySource {
+public:
+    Picked(const VaultMerge::Plan& plan, const VaultCodec::EntryLines& theirs, const ListItems& list)
+        : picks_(plan.picks), theirs_(theirs) {
+        for (VaultMerge::Pick& pick : picks_) {
+            if (!pick.mine) continue;
+            mine_.push_back(list.entry(pick.index + 1));
+            pick.index = static_cast<qsizetype>(mine_.size()) - 1;
+        }
+    }
+    qsizetype count() const override { return static_cast<qsizetype>(picks_.size()); }
+    bool holds(qsizetype i, const PackedEntry& entry) const override {
+        const VaultMerge::Pick& p = picks_[static_cast<size_t>(i)];
+        return p.mine ? mine_[static_cast<size_t>(p.index)] == entry : theirs_.holds(p.index, entry);
+    }
+    PackedEntry make(qsizetype i) const override {
+        const VaultMerge::Pick& p = picks_[static_cast<size_t>(i)];
+        return p.mine ? mine_[static_cast<size_t>(p.index)] : theirs_.make(p.index);
+    }
+
+private:
+    std::vector<VaultMerge::Pick> picks_;
+    const VaultCodec::EntryLines& theirs_;
+    std::vector<PackedEntry> mine_;
+};
+
+QString unreachable(const QString& path, int error) {
+    return QStringLiteral("The vault file %1 cannot be reached: %2.")
+        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error)));
+}
+
 }  // namespace
 
+void VaultSync::rememberEntries(const QByteArray& bytes) {
+    base_ = VaultMerge::baseOf(fingerprintsOf(VaultCodec::EntryLines(bytes)));
+}
+
 bool VaultSync::sameBytes(const QByteArray& bytes) const {
-    return known_.stamp.exists && bytes.size() == known_.stamp.size &&
+    return known_.read && bytes.size() == known_.stamp.size &&
            VaultFile::Version::fingerprintOf(bytes) == known_.fingerprint;
+}
+
+VaultSync::Kind VaultSync::kindOf(const QByteArray& bytes) const {
+    if (sameBytes(bytes)) return Kind::Same;
+    if (holdsNothing(bytes)) return Kind::Empty;
+    const QString password = VaultCodec::readMasterPassword(bytes);
+    if (password.isEmpty()) return Kind::NoPassword;
+    return password == vault_.masterPassword() ? Kind::Mergeable : Kind::OtherPassword;
 }
 
 bool VaultSync::keepUnseen(QString* keptAs, QString* error) {
@@ -55,7 +129,138 @@ bool VaultSync::keepUnseen(QString* keptAs, QString* error) {
                  r.error;
         return false;
     }
+    // Kept: seen, and never kept again.
+    known_ = VaultFile::Version::of(read, bytes);
     return true;
+}
+
+void VaultSync::mergeIn(const QByteArray& theirs, const VaultFile::Version& version, Saved* saved) {
+    const VaultCodec::EntryLines lines(theirs);
+    VaultMerge::Fingerprints t = fingerprintsOf(lines);
+    ListItems& list = vault_.entries();
+    const VaultMerge::Plan plan = VaultMerge::merge(base_, fingerprintsOf(list), t);
+    list.replaceAll(Picked(plan, lines, list));
+    // The list is now theirs with the user's changes: theirs is the base.
+    base_ = VaultMerge::baseOf(std::move(t));
+    known_ = version;
+    saved->merged = true;
+    saved->unmatched += plan.unmatched;
+    vault_.entriesReplaced();
+}
+
+VaultFile::Result VaultSync::save(Saved* saved) {
+    *saved = std::exchange(pending_, {});
+    unsaved_ = true;  // until it is known to be in place
+    const QString path = vault_.vaultPath();
+    ListItems& list = vault_.entries();
+    std::optional<QByteArray> bytes = serialised(vault_, list);
+    if (!bytes) return {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
+
+    const DurableFile::Stamp now = DurableFile::stampOf(path);
+    if (now.error != 0) return {false, unreachable(path, now.error), false};
+    // The version this save expects to displace.
+    DurableFile::Stamp onto = known_.stamp;
+    if (now.exists && now != known_.stamp && QFileInfo(path).isFile()) {
+        QByteArray theirs;
+        DurableFile::Stamp read;
+        if (VaultFile::Result r = VaultFile::read(path, &theirs, &read); !r.ok) {
+            return {false,
+                    QStringLiteral("The vault file has been changed by another program and cannot be read, so "
+                                   "your changes were not saved over it: ") +
+                        r.error,
+                    false};
+        }
+        onto = read;
+        const VaultFile::Version version = VaultFile::Version::of(read, theirs);
+        switch (kindOf(theirs)) {
+            case Kind::Same:
+            case Kind::Empty: known_ = version; break;
+            case Kind::Mergeable:
+                mergeIn(theirs, version, saved);
+                bytes = serialised(vault_, list);
+                break;
+            case Kind::NoPassword:
+            case Kind::OtherPassword:
+            case Kind::Unreadable:
+                if (VaultFile::Result r = VaultFile::keep(path, theirs, &saved->keptAs); !r.ok) {
+                    return {false,
+                            QStringLiteral("The vault file has been changed by another program, and that version "
+                                           "could not be kept before your changes replace it: ") +
+                                r.error,
+                            false};
+                }
+                known_ = version;  // kept: seen, and never kept again
+                break;
+        }
+        if (!bytes) return {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
+    }
+    if (!now.exists || !QFileInfo(path).isFile()) {
+        // Gone, or something else in the way: made again, or told.
+        if (VaultFile::Result r = VaultFile::EnsureDataFile(path); !r.ok) return r;
+        onto = DurableFile::stampOf(path);
+    }
+
+    // A version merged into the list after a swap displaced it: dropped once
+    // the file that holds its entries is in place.
+    QString merged;
+    VaultFile::Result result;
+    DurableFile::Stamp created;
+    for (int round = 1;; ++round) {
+        const VaultFile::Swap s = VaultFile::swapIn(path, *bytes);
+        if (!s.result.ok && !s.result.replaced) {
+            if (!merged.isEmpty()) VaultFile::keepFile(path, merged, &saved->keptAs);
+            return s.result;
+        }
+        result = s.result;
+        created = s.created;
+        if (!merged.isEmpty()) VaultFile::drop(std::exchange(merged, {}));
+        if (s.displaced.isEmpty()) break;
+        const DurableFile::Stamp was = DurableFile::stampOf(s.displaced);
+        if (DurableFile::sameFile(was, onto)) {
+            VaultFile::drop(s.displaced);
+            break;
+        }
+        // A version that landed between the look before the save and the swap.
+        QByteArray displaced;
+        const Kind kind = VaultFile::read(s.displaced, &displaced).ok ? kindOf(displaced) : Kind::Unreadable;
+        if (kind == Kind::Same || kind == Kind::Empty) {
+            VaultFile::drop(s.displaced);
+            break;
+        }
+        if (kind != Kind::Mergeable || round == kMaxRounds) {
+            // Where it is, it is never removed unread; beside the vault it is plain to see.
+            if (!VaultFile::keepFile(path, s.displaced, &saved->keptAs).ok) saved->keptAs = s.displaced;
+            break;
+        }
+        mergeIn(displaced, VaultFile::Version::of(was, displaced), saved);
+        bytes = serialised(vault_, list);
+        if (!bytes) {
+            VaultFile::keepFile(path, s.displaced, &saved->keptAs);
+            return {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
+        }
+        onto = created;  // what the next swap displaces is this save's own file
+        merged = s.displaced;
+    }
+    return afterSwap(*bytes, created, result);
+}
+
+VaultFile::Result VaultSync::afterSwap(const QByteArray& written, const DurableFile::Stamp& created,
+                                       const VaultFile::Result& swapped) {
+    VaultFile::Version onDisk;
+    bool ours = false;
+    const VaultFile::Result back = VaultFile::readBack(vault_.vaultPath(), written, created, &onDisk, &ours);
+    if (!ours) {
+        // Replaced again by another program since the swap: its notification
+        // merges the list's changes onto that version, from the same base.
+        known_ = VaultFile::Version::of(created, written);
+        return swapped;
+    }
+    known_ = onDisk;
+    // Read back different: counts as not saved.
+    if (back.differs) return back;
+    rememberEntries(written);
+    unsaved_ = false;
+    return back.ok ? swapped : back;
 }
 
 void VaultSync::check() {
@@ -68,6 +273,7 @@ void VaultSync::check() {
     do {
         again_ = false;
         checkOnce();
+        lookForCopies();
     } while (again_ && watch_.watching() && !vault_.ended());
     checking_ = false;
 }
@@ -76,17 +282,28 @@ void VaultSync::checkOnce() {
     if (!watch_.watching()) return;
     const QString path = vault_.vaultPath();
     const DurableFile::Stamp now = DurableFile::stampOf(path);
+    const QString shown = QDir::toNativeSeparators(path);
+    if (now.error != 0) {
+        // Out of reach is not deleted: the version known stays known.
+        if (std::exchange(unreachable_, true)) return;
+        vault_.SetStatus(QStringLiteral("The vault file cannot be reached"));
+        tell(unreachable(path, now.error) +
+             QStringLiteral("\n\nThe list still shows your entries, but no change can be saved until the file "
+                            "can be reached again."));
+        return;
+    }
+    unreachable_ = false;
     // Known, or already told as one that can be neither read nor kept.
     if (now == known_.stamp || (now.exists && now == untaken_)) return;
-    const QString shown = QDir::toNativeSeparators(path);
     if (!now.exists) {
-        known_ = {};
+        if (std::exchange(gone_, true)) return;
         vault_.SetStatus(QStringLiteral("The vault file was deleted by another program"));
         tell(QStringLiteral("The vault file %1 has been deleted by another program.\n\nThe list still shows your "
                             "entries; your next change writes the vault file again.")
                  .arg(shown));
         return;
     }
+    gone_ = false;
     QByteArray bytes;
     DurableFile::Stamp read;
     if (VaultFile::Result r = VaultFile::read(path, &bytes, &read); !r.ok) {
@@ -97,33 +314,38 @@ void VaultSync::checkOnce() {
                  .arg(shown, r.error));
         return;
     }
-    if (sameBytes(bytes)) {
-        known_.stamp = read;  // touched, not changed
+    const VaultFile::Version version = VaultFile::Version::of(read, bytes);
+    switch (kindOf(bytes)) {
+        case Kind::Same: known_.stamp = read; return;  // touched, or back as it was
+        case Kind::Empty:
+            known_ = version;
+            vault_.SetStatus(QStringLiteral("The vault file was emptied by another program"));
+            tell(QStringLiteral("The vault file %1 has been emptied by another program.\n\nThe list still shows "
+                                "your entries; your next change writes the vault file again.")
+                     .arg(shown));
+            return;
+        case Kind::NoPassword: keepAside(bytes, version, QStringLiteral("it holds no master password")); return;
+        case Kind::OtherPassword:
+        case Kind::Unreadable:
+            keepAside(bytes, version, QStringLiteral("it was saved with another master password"));
+            return;
+        case Kind::Mergeable: break;
+    }
+    if (!unsaved_) {
+        take(bytes, version);
         return;
     }
-    const VaultFile::Version version = VaultFile::Version::of(read, bytes);
-    const QString password = VaultCodec::readMasterPassword(bytes);
-    if (holdsNothing(bytes)) {
-        known_ = version;
-        vault_.SetStatus(QStringLiteral("The vault file was emptied by another program"));
-        tell(QStringLiteral("The vault file %1 has been emptied by another program.\n\nThe list still shows your "
-                            "entries; your next change writes the vault file again.")
-                 .arg(shown));
-    } else if (password.isEmpty()) {
-        keepAside(bytes, version, QStringLiteral("it holds no master password"));
-    } else if (password != vault_.masterPassword()) {
-        keepAside(bytes, version, QStringLiteral("it was saved with another master password"));
-    } else if (unsaved_) {
-        keepAside(bytes, version, QStringLiteral("the list holds changes of yours that are not saved yet"));
-    } else {
-        take(bytes, version);
-    }
+    // The list holds changes whose save failed: they go onto this version,
+    // and are saved with it.
+    mergeIn(bytes, version, &pending_);
+    vault_.saveEntries();
 }
 
 void VaultSync::take(const QByteArray& bytes, const VaultFile::Version& version) {
     const VaultCodec::EntryLines lines(bytes);
     const qsizetype count = lines.count();
     vault_.entries().replaceAll(lines);
+    base_ = VaultMerge::baseOf(fingerprintsOf(lines));
     known_ = version;
     releaseFreeMemory();
     vault_.entriesReplaced();
@@ -151,6 +373,72 @@ void VaultSync::keepAside(const QByteArray& bytes, const VaultFile::Version& ver
                         "version: %2.\n\nThat version has been kept as %3.  The list stays as it was; your next "
                         "change saves it over the vault file.")
              .arg(shown, why, QDir::toNativeSeparators(keptAs)));
+}
+
+void VaultSync::lookForCopies() {
+    if (!watch_.watching() || vault_.ended()) return;
+    for (const QString& copy : VaultFile::conflictCopies(vault_.vaultPath())) {
+        if (asked_.contains(copy)) continue;
+        asked_.insert(copy);
+        askAbout(copy);
+        if (!watch_.watching() || vault_.ended()) return;
+    }
+}
+
+void VaultSync::askAbout(const QString& copy) {
+    const QString shown = QDir::toNativeSeparators(copy);
+    const QString found = QStringLiteral(
+                              "Beside the vault file there is %1, another version of it: a sync tool keeps one "
+                              "when the vault was changed in two places at once.")
+                              .arg(shown);
+    QByteArray bytes;
+    if (VaultFile::Result r = VaultFile::read(copy, &bytes); !r.ok) {
+        tell(found + QStringLiteral("\n\nTressik cannot read it, so it cannot be merged into the vault.\n\n%1\n\nIt "
+                                    "was left as it is.")
+                         .arg(r.error));
+        return;
+    }
+    if (holdsNothing(bytes)) return;
+    if (VaultCodec::readMasterPassword(bytes) != vault_.masterPassword()) {
+        tell(found + QStringLiteral("\n\nIt was saved with another master password, or with none, so it cannot be "
+                                    "merged into the vault.  It was left as it is."));
+        return;
+    }
+    const VaultCodec::EntryLines lines(bytes);
+    const VaultMerge::Fingerprints theirs = fingerprintsOf(lines);
+    const qsizetype missing = VaultMerge::addMissing(fingerprintsOf(vault_.entries()), theirs).added;
+    const QString holds = missing == 0
+                              ? QStringLiteral("Every entry it holds is in the vault already.")
+                              : QStringLiteral("It holds %1 %2 that the vault does not.")
+                                    .arg(QString::number(missing),
+                                         missing == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
+    const MsgResult answer = vault_.msgBox(
+        found + QStringLiteral("\n\n") + holds +
+            QStringLiteral("\n\nMerge it into the vault?  Its entries that the vault lacks are added and saved; "
+                           "nothing is removed.  The copy is then renamed to end in \".merged\", so that it is not "
+                           "asked about again."),
+        MsgButtons::YesNo, MsgResult::No, MsgIcon::Warning);
+    if (answer != MsgResult::Yes) return;
+    // The list may have been read again while the question was open.
+    ListItems& list = vault_.entries();
+    const VaultMerge::Plan plan = VaultMerge::addMissing(fingerprintsOf(list), theirs);
+    std::vector<PackedEntry> added;
+    for (const VaultMerge::Pick& pick : plan.picks)
+        if (!pick.mine) added.push_back(lines.make(pick.index));
+    list.appendMany(std::move(added));
+    // Not saved: the copy stays, and the list keeps what it took from it.
+    if (!vault_.saveEntries()) return;
+    QString movedAs;
+    if (VaultFile::Result r = VaultFile::setAside(copy, &movedAs); !r.ok) {
+        tell(QStringLiteral("The entries of %1 have been merged into the vault, but the copy could not be renamed: "
+                            "%2\n\nYou can remove it yourself.")
+                 .arg(shown, r.error));
+        return;
+    }
+    vault_.SetStatus(QStringLiteral("Merged %1 %2 from %3, now renamed %4")
+                         .arg(QString::number(plan.added),
+                              plan.added == 1 ? QStringLiteral("entry") : QStringLiteral("entries"), shown,
+                              QFileInfo(movedAs).fileName()));
 }
 
 void VaultSync::tell(const QString& text) { vault_.msgBox(text, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning); }

@@ -3,6 +3,7 @@
 #include "text/CodePage.h"
 
 #include <QList>
+#include <QRandomGenerator>
 
 #include <cstring>
 
@@ -76,6 +77,46 @@ Pieces splitLine(const unsigned char* raw, qsizetype length) {
     }
     if (const qsizetype at = findSeparator(raw, p.begin[2], length); p.begin[2] < length && at >= 0) p.end[2] = at;
     return p;
+}
+
+// Eight bytes at a time; the scrambled bytes with mask undone are the plain
+// ones, so a line and an entry of the same texts give the same answer.
+quint64 mixed(quint64 h, quint64 word) {
+    h ^= word;
+    h *= 0x9e3779b97f4a7c15ull;
+    return h ^ (h >> 31);
+}
+
+quint64 fingerprintField(quint64 h, const unsigned char* p, qsizetype n, quint64 mask) {
+    h = mixed(h, static_cast<quint64>(n));
+    qsizetype k = 0;
+    for (; k + 8 <= n; k += 8) {
+        quint64 w = 0;
+        std::memcpy(&w, p + k, 8);
+        h = mixed(h, w ^ mask);
+    }
+    if (const qsizetype rest = n - k; rest > 0) {
+        quint64 w = 0;
+        quint64 restMask = 0;
+        std::memcpy(&w, p + k, static_cast<size_t>(rest));
+        std::memcpy(&restMask, &mask, static_cast<size_t>(rest));
+        h = mixed(h, w ^ restMask);
+    }
+    return h;
+}
+
+// A seed nobody can know ahead, so that no file can be made to collide.
+quint64 fingerprintSeed() {
+    static const quint64 seed = QRandomGenerator::system()->generate64();
+    return seed;
+}
+
+quint64 finished(quint64 h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    return h ^ (h >> 33);
 }
 
 PackedEntry packLine(const unsigned char* raw, qsizetype length) {
@@ -329,6 +370,33 @@ EntryLines::EntryLines(const QByteArray& bytes) : base_(bytesOf(bytes)) {
 bool EntryLines::holds(qsizetype i, const PackedEntry& entry) const {
     const auto& [at, length] = lines_[static_cast<size_t>(i)];
     return lineHolds(base_ + at, length, entry);
+}
+
+quint64 EntryLines::fingerprint(qsizetype i) const {
+    const auto& [at, length] = lines_[static_cast<size_t>(i)];
+    const unsigned char* raw = base_ + at;
+    const Pieces p = splitLine(raw, length);
+    quint64 h = fingerprintSeed();
+    for (int f = 0; f < 3; ++f) h = fingerprintField(h, raw + p.begin[f], p.size(f), 0x8080808080808080ull);
+    return finished(h);
+}
+
+quint64 fingerprintOf(const PackedEntry& entry) {
+    quint64 h = fingerprintSeed();
+    if (!entry.isCodePage()) {
+        // No line holds such an entry; it only has to match its equals.
+        h = mixed(h, 0x77);
+        for (int f = 0; f < 3; ++f) {
+            const QString text = entry.field(f);
+            h = fingerprintField(h, reinterpret_cast<const unsigned char*>(text.constData()), text.size() * 2, 0);
+        }
+        return finished(h);
+    }
+    for (int f = 0; f < 3; ++f) {
+        const QByteArrayView field = entry.codePageField(f);
+        h = fingerprintField(h, reinterpret_cast<const unsigned char*>(field.data()), field.size(), 0);
+    }
+    return finished(h);
 }
 
 PackedEntry EntryLines::make(qsizetype i) const {

@@ -38,11 +38,18 @@ public:
     qsizetype count() const override { return static_cast<qsizetype>(lines_.size()); }
     bool holds(qsizetype i, const PackedEntry& entry) const override;
     PackedEntry make(qsizetype i) const override;
+    // fingerprintOf(make(i)), without building the entry.
+    quint64 fingerprint(qsizetype i) const;
 
 private:
     const unsigned char* base_;
     std::vector<std::pair<qsizetype, qsizetype>> lines_;  // where each starts, and its length
 };
+
+// A fingerprint of the entry's three texts: the same for an entry in the list
+// and a line that loads as it, so that two versions' entries can be told
+// apart without a second copy of either. Seeded afresh in every run.
+quint64 fingerprintOf(const PackedEntry& entry);
 
 // True when some line after the first would load as an entry.
 bool hasEntryLines(const QByteArray& bytes);

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHashFunctions>
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace VaultFile {
 namespace {
@@ -105,28 +106,121 @@ Result writeAtomic(const QString& path, const QByteArray& bytes, DurableFile::St
     return {};
 }
 
+Swap swapIn(const QString& path, const QByteArray& bytes) {
+    if (bytes.size() > kMaxFileSize) return {failure(QStringLiteral("Cannot write"), path, tooLarge(bytes.size())), {}, {}};
+    if (const QString nowhere = leadsNowhere(path); !nowhere.isEmpty())
+        return {failure(QStringLiteral("Cannot write"), path, nowhere), {}, {}};
+    const QString target = writtenFile(path);
+    const DurableFile::SwapResult s = DurableFile::swapIn(target, bytes, DurableFile::permissions(target));
+    if (s.write.outcome == DurableFile::Outcome::Failed)
+        return {failure(QStringLiteral("Cannot write"), path, s.write.why), {}, {}};
+    Swap swap{{}, s.created, s.displaced};
+    if (s.write.outcome == DurableFile::Outcome::Unconfirmed)
+        swap.result = replacedBut(
+            path, QStringLiteral("the system could not confirm that it reached the disk: ") + s.write.why, false);
+    return swap;
+}
+
+Result readBack(const QString& path, const QByteArray& bytes, const DurableFile::Stamp& created, Version* onDisk,
+                bool* ours) {
+    QByteArray back;
+    DurableFile::Stamp stamp;
+    const DurableFile::ReadResult r = DurableFile::readPlain(path, &back, kMaxFileSize, &stamp);
+    if (r.kind != DurableFile::ReadKind::Plain) {
+        stamp = DurableFile::stampOf(path);
+        *ours = DurableFile::sameFile(stamp, created);
+        *onDisk = Version::of(stamp, bytes);
+        return replacedBut(path, QStringLiteral("it could not be read back: ") + r.why, false);
+    }
+    *ours = DurableFile::sameFile(stamp, created);
+    if (back == bytes) {
+        *onDisk = Version::of(stamp, bytes);
+        return {};
+    }
+    *onDisk = Version::of(stamp, back);
+    return replacedBut(path, QStringLiteral("the file on disk differs from what was written"), true);
+}
+
 Result backup(const QString& path, QString* keptAs) {
     QByteArray bytes;
     if (Result r = read(path, &bytes); !r.ok) return r;
     return keep(path, bytes, keptAs);
 }
 
-Result keep(const QString& path, const QByteArray& bytes, QString* keptAs) {
-    const QString first = path + QStringLiteral(".bak");
+namespace {
+
+// Puts something at the first free name of first, first.1, first.2, ...
+// through put(name, &taken).
+template <class Put>
+Result atFreeName(const QString& what, const QString& path, const QString& first, QString* usedAs, Put&& put) {
     for (int n = 0; n <= kMaxBackups; ++n) {
         const QString name = n == 0 ? first : first + QLatin1Char('.') + QString::number(n);
         // Taken by a file, a folder or a link, dangling or not: try the next name.
         bool taken = false;
-        const DurableFile::WriteResult w = DurableFile::createExclusive(name, bytes, &taken);
+        const DurableFile::WriteResult w = put(name, &taken);
         if (taken) continue;
-        if (w.outcome != DurableFile::Outcome::Done)
-            return failure(QStringLiteral("Cannot keep a copy of"), path, w.why);
-        if (keptAs) *keptAs = name;
+        if (w.outcome == DurableFile::Outcome::Failed) return failure(what, path, w.why);
+        if (usedAs) *usedAs = name;
         return {};
     }
-    return failure(QStringLiteral("Cannot keep a copy of"), path,
+    return failure(what, path,
                    QStringLiteral("%1 and %1.1 to %1.%2 are all taken; move some of them away")
                        .arg(QDir::toNativeSeparators(first), QString::number(kMaxBackups)));
+}
+
+}  // namespace
+
+Result keep(const QString& path, const QByteArray& bytes, QString* keptAs) {
+    return atFreeName(QStringLiteral("Cannot keep a copy of"), path, writtenFile(path) + QStringLiteral(".bak"),
+                      keptAs, [&](const QString& name, bool* taken) {
+                          const DurableFile::WriteResult w = DurableFile::createExclusive(name, bytes, taken);
+                          // A copy whose folder entry is not confirmed is no copy.
+                          return w.outcome == DurableFile::Outcome::Done
+                                     ? w
+                                     : DurableFile::WriteResult{DurableFile::Outcome::Failed, w.why};
+                      });
+}
+
+Result keepFile(const QString& path, const QString& file, QString* keptAs) {
+    return atFreeName(QStringLiteral("Cannot keep a copy of"), path, writtenFile(path) + QStringLiteral(".bak"),
+                      keptAs, [&](const QString& name, bool* taken) { return DurableFile::renameFree(file, name, taken); });
+}
+
+Result drop(const QString& file) {
+    const DurableFile::WriteResult w = DurableFile::remove(file);
+    if (w.outcome == DurableFile::Outcome::Failed) return failure(QStringLiteral("Cannot remove"), file, w.why);
+    return {};
+}
+
+QStringList conflictCopies(const QString& path) {
+    QStringList found;
+    QStringList folders;
+    const auto look = [&](const QString& vault) {
+        const QFileInfo info(vault);
+        const QString folder = info.absolutePath();
+        if (folders.contains(folder)) return;
+        folders << folder;
+        const QString stem = QRegularExpression::escape(info.completeBaseName());
+        const QString suffix = info.suffix().isEmpty() ? QString() : QStringLiteral("\\.") + QRegularExpression::escape(info.suffix());
+        const QString name = QRegularExpression::escape(info.fileName());
+        const QRegularExpression copy(
+            QStringLiteral("^(?:%1\\.sync-conflict-\\d{8}-\\d{6}-[A-Z0-9]{7}%2"
+                           "|%1 \\([^()/]*conflicted copy[^()/]*\\)(?: \\(\\d+\\))?%2"
+                           "|%3\\.displaced-[0-9a-f]{16})$")
+                .arg(stem, suffix, name),
+            QRegularExpression::CaseInsensitiveOption);
+        const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+        for (const QString& n : names)
+            if (copy.match(n).hasMatch()) found << QDir(folder).filePath(n);
+    };
+    look(path);
+    look(writtenFile(path));
+    return found;
+}
+
+Result setAside(const QString& copy, QString* movedAs) {
+    return atFreeName(QStringLiteral("Cannot move"), copy, copy + QStringLiteral(".merged"), movedAs,
+                      [&](const QString& name, bool* taken) { return DurableFile::renameFree(copy, name, taken); });
 }
 
 int removeLeftovers(const QString& path) {
@@ -138,6 +232,8 @@ int removeLeftovers(const QString& path) {
 
 size_t Version::fingerprintOf(const QByteArray& bytes) { return qHash(QByteArrayView(bytes), size_t(0x7e55)); }
 
-Version Version::of(const DurableFile::Stamp& stamp, const QByteArray& bytes) { return {stamp, fingerprintOf(bytes)}; }
+Version Version::of(const DurableFile::Stamp& stamp, const QByteArray& bytes) {
+    return {stamp, fingerprintOf(bytes), true};
+}
 
 }  // namespace VaultFile

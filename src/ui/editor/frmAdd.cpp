@@ -127,13 +127,18 @@ void frmAdd::cmdAdd_Click(int) {
         items.setSubItem(position, 2, entry.location);
     }
     if (app().vault.SaveData()) {
-        SetStatus(app(), QStringLiteral("Added new entry.  Data saved."));
+        const VaultSync::Saved& saved = app().vault.lastSave();
+        // A merged save has said so on the status line.
+        if (!saved.merged) SetStatus(app(), QStringLiteral("Added new entry.  Data saved."));
         // Said only once it is true; a failed save has told the user already.
-        if (editedRowGone) {
+        // The entry edited may also have been changed elsewhere just before the save.
+        if (editedRowGone || (mode_ != QLatin1String("Add") && saved.unmatched > 0)) {
             app().msgBox(this,
                          QStringLiteral("The entry you were editing is no longer in the list: it was deleted, or "
                                         "changed by another program.  Your changes are saved as a new entry."),
                          QStringLiteral("Error"));
+        } else if (saved.unmatched > 0) {
+            app().vault.tellUnmatched();
         }
     }
     app().forms.unload(this);

@@ -68,7 +68,18 @@ void Form1::cmdDelete_Click() {
         return;
     }
     items.remove(now);
-    if (app().vault.SaveData()) SetStatus(QStringLiteral("Entry deleted successfully, data saved."));
+    if (!app().vault.SaveData()) return;
+    const VaultSync::Saved& saved = app().vault.lastSave();
+    // Merged onto a version where the entry is already changed or gone.
+    if (saved.unmatched > 0) {
+        SetStatus(QStringLiteral("Entry not deleted: it was changed or removed by another program"));
+        app().msgBox(this,
+                     QStringLiteral("The entry you asked to delete has been changed or removed by another program "
+                                    "in the meantime.  Nothing was deleted."),
+                     QStringLiteral("Error"));
+        return;
+    }
+    if (!saved.merged) SetStatus(QStringLiteral("Entry deleted successfully, data saved."));
 }
 
 qsizetype Form1::selectedEntry(const QString& complaint) {
