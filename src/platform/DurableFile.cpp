@@ -53,6 +53,7 @@ QString opName(Op op) {
         case Op::Close: return QStringLiteral("close");
         case Op::Rename: return QStringLiteral("rename");
         case Op::Swap: return QStringLiteral("swap");
+        case Op::Remove: return QStringLiteral("remove");
         case Op::FolderOpen: return QStringLiteral("open folder");
         case Op::FolderSync: return QStringLiteral("sync folder");
         case Op::ReadOpen: return QStringLiteral("open to read");
@@ -63,6 +64,10 @@ QString opName(Op op) {
 }
 
 std::function<int(Op)> setFaultHook(std::function<int(Op)> hook) { return std::exchange(faultHook(), std::move(hook)); }
+
+bool sameInode(const Stamp& a, const Stamp& b) {
+    return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+}
 
 bool sameFile(const Stamp& a, const Stamp& b) {
     return a.exists && b.exists && a.device == b.device && a.inode == b.inode && a.size == b.size &&
@@ -309,7 +314,8 @@ WriteResult renameFree(const QString& from, const QString& to, bool* taken) {
 }
 
 WriteResult remove(const QString& path) {
-    if (::unlink(native(path).constData()) != 0) return failed(errno);
+    const QByteArray name = native(path);
+    if (call(Op::Remove, [&] { return ::unlink(name.constData()); }) != 0) return failed(errno);
     if (!syncFolder(folderOf(path))) return {Outcome::Unconfirmed, systemError(errno)};
     return {};
 }

@@ -19,6 +19,7 @@ enum class Op {
     Close,
     Rename,  // over the old file, or to the name it is swapped in from
     Swap,    // the new file and the old one change places
+    Remove,  // what a swap displaced, once looked at
     FolderOpen,
     FolderSync,  // the rename to the disk
     ReadOpen,
@@ -69,6 +70,8 @@ struct Stamp {
 // The same file, unchanged: a rename alone (which moves the change time) does
 // not make it another.
 bool sameFile(const Stamp& a, const Stamp& b);
+// The same file, changed or not.
+bool sameInode(const Stamp& a, const Stamp& b);
 
 // The stamp of what the name leads to now; one that does not exist when
 // nothing is there, or, with its error, when it cannot be looked at.

@@ -128,11 +128,11 @@ Result readBack(const QString& path, const QByteArray& bytes, const DurableFile:
     const DurableFile::ReadResult r = DurableFile::readPlain(path, &back, kMaxFileSize, &stamp);
     if (r.kind != DurableFile::ReadKind::Plain) {
         stamp = DurableFile::stampOf(path);
-        *ours = DurableFile::sameFile(stamp, created);
+        *ours = DurableFile::sameInode(stamp, created);
         *onDisk = Version::of(stamp, bytes);
         return replacedBut(path, QStringLiteral("it could not be read back: ") + r.why, false);
     }
-    *ours = DurableFile::sameFile(stamp, created);
+    *ours = DurableFile::sameInode(stamp, created);
     if (back == bytes) {
         *onDisk = Version::of(stamp, bytes);
         return {};

@@ -76,7 +76,7 @@ Swap swapIn(const QString& path, const QByteArray& bytes);
 // Looks at what is at path once a save has replaced it: ok when it holds
 // bytes. *onDisk receives what was found there (its stamp, and the
 // fingerprint of what was read, or of bytes when nothing could be read), and
-// *ours whether it is still the file that save made.
+// *ours whether it is still the file that save made, however changed since.
 Result readBack(const QString& path, const QByteArray& bytes, const DurableFile::Stamp& created,
                 Version* onDisk, bool* ours);
 

@@ -5,8 +5,11 @@
 
 #include <QApplication>
 #include <QLockFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +26,19 @@ void renameOver(const QString& path, const QByteArray& bytes) {
     QCOMPARE(f.write(bytes), bytes.size());
     f.close();
     QCOMPARE(std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()), 0);
+}
+
+// A second writer in a process of its own, the way sync tools write: a new
+// file beside the vault, renamed over it.
+void secondWriter(const QString& path, const QByteArray& bytes) {
+    QTemporaryDir elsewhere;
+    const QString source = elsewhere.filePath("version");
+    QFile f(source);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+    f.close();
+    QCOMPARE(QProcess::execute("sh", {"-c", "cp \"$1\" \"$2.part\" && mv -f \"$2.part\" \"$2\"", "sh", source, path}),
+             0);
 }
 
 void inPlace(const QString& path, const QByteArray& bytes) {
@@ -67,9 +83,29 @@ struct Outside {
     std::vector<Entry> saved = {};  // the vault's entries after the next save
 };
 
+// A change of the user's that meets another writer's, and what is saved.
+struct Merge {
+    QString mine;                // "add" dan, "edit" bob's password, "delete" bob
+    QByteArray theirs;           // what the other writer puts in place
+    QString when = "before";     // just before the save, unnoticed, or "swap": between the look and the swap
+    bool noSwap = false;         // a file system that cannot swap
+    std::vector<Entry> saved;    // the vault's entries after the save, as the list shows them
+    QString told = {};           // part of the one box the save brings, or empty for none
+    QString statusPart = "merged with a change from another program";
+    QByteArray keptAside = {};   // data.enc.bak's bytes, empty for none
+};
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Outside)
+Q_DECLARE_METATYPE(Merge)
+
+namespace {
+const Entry dan{"dan", "4", "d.org"};
+const Entry bobNew{"bob", "new", "b.org"};
+const Entry amy9{"amy", "9", "a.org"};
+const Entry bob9{"bob", "9", "b.org"};
+}  // namespace
 
 class tst_modGlobals : public QObject {
     Q_OBJECT
@@ -227,29 +263,44 @@ private slots:
                        .told = "has been deleted by another program",
                        .statusPart = "deleted",
                        .saved = {bob, amy}};
-        QTest::newRow("over changes that could not be saved: kept aside, the changes stay")
+        QTest::newRow("over changes that could not be saved: merged and saved, nothing kept")
             << Outside{.before =
                            [](Unlocked& u) {
                                const auto old = DurableFile::setFaultHook(
                                    [](DurableFile::Op op) { return op == DurableFile::Op::Rename ? EIO : 0; });
                                u.items().add("dan", "4", "");
+                               u.items().remove(1);  // bob
                                QVERIFY(!u.app->vault.SaveData());
                                DurableFile::setFaultHook(old);
                                u.fakes.messageBox->shown.clear();
                            },
-                       .change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("pw", {cat})); },
-                       .shown = {"bob", "amy", "dan"},
-                       .told = "the list holds changes of yours that are not saved yet",
-                       .keptAside = vaultOf("pw", {cat}),
-                       .saved = {bob, amy, {"dan", "4", ""}}};
-        QTest::newRow("changed just before a save, unnoticed: kept aside first")
+                       .change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("pw", {cat, bob, amy})); },
+                       // the one added takes the place of the one deleted
+                       .shown = {"cat", "dan", "amy"},
+                       .statusPart = "merged with a change from another program",
+                       .saved = {cat, {"dan", "4", ""}, amy}};
+        QTest::newRow("changed just before a save, unnoticed: the save merges onto it")
             << Outside{.before = [](Unlocked& u) { u.app->vault.sync.stop(); },  // a share that sends no notifications
-                       .change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("pw", {cat})); },
+                       .change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("pw", {cat, bob})); },
                        .shown = {"bob", "amy"},
-                       .told =
-                           "had been changed by another program since Tressik last read it.  "
-                           "That version has been kept as ",
-                       .keptAside = vaultOf("pw", {cat}),
+                       .saved = {cat, bob}};
+        QTest::newRow("out of reach, then back as it was: told once, nothing kept or read again")
+            << Outside{.change =
+                           [](Unlocked& u) {
+                               // A name that leads round in circles cannot be looked at, even by root.
+                               const QByteArray path = QFile::encodeName(u.vaultPath());
+                               const QByteArray hold = QFile::encodeName(u.dir() + "/held");
+                               QCOMPARE(::link(path.constData(), hold.constData()), 0);
+                               QCOMPARE(::unlink(path.constData()), 0);
+                               QCOMPARE(::symlink("data.enc", path.constData()), 0);
+                               u.app->vault.sync.check();
+                               u.app->vault.sync.check();
+                               QCOMPARE(std::rename(hold.constData(), path.constData()), 0);
+                               u.app->vault.sync.check();
+                           },
+                       .shown = {"bob", "amy"},
+                       .told = "cannot be reached: Too many levels of symbolic links.\n\nThe list still shows your entries",
+                       .statusPart = "The vault file cannot be reached",
                        .saved = {bob, amy}};
         QTest::newRow("touched, not changed: nothing read again, nothing kept")
             << Outside{.change =
@@ -333,6 +384,125 @@ private slots:
                                             [&](const auto& m) { return !told.isEmpty() && m.text.contains(told); });
         QCOMPARE(tellings, told.isEmpty() ? 0 : 1);
         QCOMPARE(shown.size(), qsizetype((editor ? 0 : 1) + (told.isEmpty() ? 0 : 1)));
+    }
+
+    // An add, an edit and a delete, each meeting another writer's add, edit
+    // or delete that landed just before the save, or between its look at the
+    // file and its swap. Nothing of either side is lost, nothing deleted on
+    // either side comes back, and nothing is set aside.
+    void changesMergeWithAnotherWritersChanges_data() {
+        QTest::addColumn<Merge>("m");
+        const auto pw = [](const std::vector<Entry>& e) { return vaultOf("pw", e); };
+        const char* kinds[] = {"add", "edit", "delete"};
+        const QByteArray theirs[] = {pw({amy, bob, cat}), pw({amy9, bob}), pw({bob})};
+        const char* theirNames[] = {"an add", "an edit", "a delete"};
+        const std::vector<Entry> saved[3][3] = {
+            {{amy, bob, cat, dan}, {amy9, bob, dan}, {bob, dan}},
+            {{amy, bobNew, cat}, {amy9, bobNew}, {bobNew}},
+            {{amy, cat}, {amy9}, {}},
+        };
+        for (int k = 0; k < 3; ++k) {
+            for (int t = 0; t < 3; ++t) {
+                QTest::addRow("%s onto %s", kinds[k], theirNames[t])
+                    << Merge{.mine = kinds[k], .theirs = theirs[t], .saved = saved[k][t]};
+            }
+        }
+        QTest::newRow("an edit of an entry edited there: a new entry")
+            << Merge{.mine = "edit", .theirs = pw({amy, bob9}), .saved = {amy, bob9, bobNew},
+                     .told = "Your changes are saved as a new entry."};
+        QTest::newRow("an edit of an entry deleted there: a new entry")
+            << Merge{.mine = "edit", .theirs = pw({amy}), .saved = {amy, bobNew},
+                     .told = "Your changes are saved as a new entry."};
+        QTest::newRow("a delete of an entry edited there: nothing deleted")
+            << Merge{.mine = "delete", .theirs = pw({amy, bob9}), .saved = {amy, bob9},
+                     .told = "Nothing was deleted.",
+                     .statusPart = "Entry not deleted: it was changed or removed by another program"};
+        QTest::newRow("a delete of an entry deleted there too")
+            << Merge{.mine = "delete", .theirs = pw({amy}), .saved = {amy}, .told = "Nothing was deleted.",
+                     .statusPart = "Entry not deleted"};
+        QTest::newRow("an add onto an add landing between the look and the swap")
+            << Merge{.mine = "add", .theirs = pw({amy, bob, cat}), .when = "swap", .saved = {amy, bob, cat, dan}};
+        QTest::newRow("a delete onto an edit landing between the look and the swap")
+            << Merge{.mine = "delete", .theirs = pw({amy9, bob}), .when = "swap", .saved = {amy9}};
+        QTest::newRow("another master password landing between the look and the swap: kept aside")
+            << Merge{.mine = "add", .theirs = vaultOf("other", {cat}), .when = "swap", .saved = {amy, bob, dan},
+                     .told = "That version has been kept as", .statusPart = "Added new entry.  Data saved.",
+                     .keptAside = vaultOf("other", {cat})};
+        QTest::newRow("another master password: kept aside")
+            << Merge{.mine = "add", .theirs = vaultOf("other", {cat}), .saved = {amy, bob, dan},
+                     .told = "That version has been kept as", .statusPart = "Added new entry.  Data saved.",
+                     .keptAside = vaultOf("other", {cat})};
+        QTest::newRow("no swap on this file system, nothing landing: a plain save")
+            << Merge{.mine = "add", .theirs = {}, .when = "swap", .noSwap = true, .saved = {amy, bob, dan},
+                     .statusPart = "Added new entry.  Data saved."};
+    }
+    void changesMergeWithAnotherWritersChanges() {
+        QFETCH(Merge, m);
+        Unlocked u({amy, bob});
+        const QString path = u.vaultPath();
+        const auto land = [&] {
+            if (!m.theirs.isEmpty()) secondWriter(path, m.theirs);
+        };
+        bool landed = false;
+        const auto old = DurableFile::setFaultHook([&](DurableFile::Op op) {
+            if (op != DurableFile::Op::Swap || m.when != "swap") return 0;
+            if (!std::exchange(landed, true)) land();
+            return m.noSwap ? EINVAL : 0;
+        });
+        const auto before = [&] {
+            if (m.when == "before") land();
+        };
+        if (m.mine == "delete") {
+            u.items().setSelected(2, true);
+            bool asked = false;
+            u.fakes.messageBox->whileOpen = [&] {
+                if (!std::exchange(asked, true)) before();
+            };
+            u.main->cmdDelete_Click();
+            u.fakes.messageBox->whileOpen = nullptr;
+            u.fakes.messageBox->shown.removeFirst();  // the question
+        } else {
+            if (m.mine == "edit") {
+                u.items().setSelected(2, true);
+                u.main->cmdEdit_Click();
+            } else {
+                u.main->cmdAdd_Click(0);
+            }
+            frmAdd* editor = u.app->forms.get<frmAdd>();
+            if (m.mine == "edit") {
+                editor->txtPassword->setText("new");
+            } else {
+                editor->txtUsername->setText(dan.username);
+                editor->txtPassword->setText(dan.password);
+                editor->txtWebsite->setText(dan.location);
+            }
+            before();
+            editor->cmdAdd_Click(0);
+        }
+        DurableFile::setFaultHook(old);
+        const QByteArray expected = vaultOf("pw", m.saved);
+        QCOMPARE(u.vaultBytes(), expected);
+        QStringList names;
+        for (const Entry& e : m.saved) names << e.username;
+        QCOMPARE(u.usernames(), names);
+        QVERIFY2(u.status().contains(m.statusPart), qPrintable(u.status()));
+        const auto& shown = u.fakes.messageBox->shown;
+        QCOMPARE(shown.size(), qsizetype(m.told.isEmpty() ? 0 : 1));
+        if (!m.told.isEmpty()) QVERIFY2(shown.front().text.contains(m.told), qPrintable(shown.front().text));
+        QCOMPARE(fileBytes(path + ".bak"), m.keptAside.isEmpty() ? QByteArray("<missing>") : m.keptAside);
+        QStringList beside = QDir(u.dir()).entryList(QDir::Files | QDir::Hidden);
+        beside.removeAll("data.enc");
+        beside.removeAll("data.enc.lock");
+        beside.removeAll("data.enc.bak");
+        QCOMPARE(beside, QStringList{});
+
+        // The watcher's notifications of both writers, once settled, find the
+        // program's own save: nothing read again, nothing told.
+        const QString status = u.status();
+        QTest::qWait(FileWatch::kSettleMs * 3);
+        QCOMPARE(u.status(), status);
+        QCOMPARE(shown.size(), qsizetype(m.told.isEmpty() ? 0 : 1));
+        QCOMPARE(u.vaultBytes(), expected);
     }
 
     void hundredThousandEntries() {
