@@ -4,6 +4,8 @@
 # version renamed over the vault or written in place, one under another master
 # password is kept aside and never shown, a deleted vault is written again by
 # the next change, and an editor open across a change saves onto its entry.
+# A change saved just as another machine's lands keeps both; sync tools'
+# conflict copies are asked about once each, and merged only on a Yes.
 # The vault's bytes are checked after each step; nothing reads it while idle.
 #   e2e_outside.sh PATH-TO-TRESSIK
 set -uo pipefail
@@ -31,8 +33,15 @@ echo "a save's leftover goes at start; files of the user's stay"
 xxd -r -p <<<"$(vault_hex abcd 'carol|||pw1|||c.test')" >"$vault"
 echo old >"$dir/data.enc.saving-00000000000000ff"
 echo mine >"$dir/data.enc.old"
+syncthing="$dir/data.sync-conflict-20261209-031200-ABCDEFG.enc"
+xxd -r -p <<<"$(vault_hex abcd 'carol|||pw1|||c.test' 'zed|||pw0|||')" >"$syncthing"
 unlock abcd
 [ -e "$dir/data.enc.saving-00000000000000ff" ] && fail "the leftover is still there"
+echo "a conflict copy there at start is asked about; No leaves it"
+wait_box "^Tressik$" >/dev/null
+key Escape
+wait_gone "^Tressik$"
+[ -e "$syncthing" ] || fail "the conflict copy went on a No"
 [ "$(cat "$dir/data.enc.old")" = mine ] || fail "data.enc.old was touched"
 
 echo "nothing reads the vault while nothing changes"
@@ -92,9 +101,40 @@ key ctrl+a; type_text "dave.org"; key Return
 wait_gone "Edit an entry"
 wait_bytes "$(vault_hex abcd 'ivan|||pw6|||' 'carol|||pw1|||c.test' 'dave|||pw2|||dave.org' 'fred|||pw4|||')"
 
+echo "an Add saved just as another machine's change lands: both kept, nothing set aside"
+other_machine() {
+  put_by_rename "$(vault_hex abcd 'carol|||pw1|||c.test' 'dave|||pw2|||dave.org' 'fred|||pw4|||' 'kate|||pw8|||')"
+}
+add_entry jill pw7 j.test other_machine
+wait_bytes "$(vault_hex abcd 'carol|||pw1|||c.test' 'dave|||pw2|||dave.org' 'fred|||pw4|||' 'kate|||pw8|||' 'jill|||pw7|||j.test')"
+copied_user 4 kate
+
+echo "a conflict copy appearing while open: Yes merges its missing entry and renames it"
+nextcloud="$dir/data (conflicted copy 2026-12-09 031200).enc"
+xxd -r -p <<<"$(vault_hex abcd 'carol|||pw1|||c.test' 'lee|||pw9|||l.test')" >"$dir/.nc-tmp"
+mv "$dir/.nc-tmp" "$nextcloud"
+wait_box "^Tressik$" >/dev/null
+key Tab Return                                        # Yes
+wait_gone "^Tressik$"
+wait_bytes "$(vault_hex abcd 'carol|||pw1|||c.test' 'dave|||pw2|||dave.org' 'fred|||pw4|||' 'kate|||pw8|||' 'jill|||pw7|||j.test' 'lee|||pw9|||l.test')"
+eventually test -e "$nextcloud.merged" || fail "the merged copy was not renamed: $(ls "$dir")"
+[ -e "$nextcloud" ] && fail "the merged copy is still there under its name"
+
+echo "one under another master password is told, never merged"
+dropbox="$dir/data (laptop's conflicted copy 2026-12-09).enc"
+xxd -r -p <<<"$(vault_hex zzzz 'mallory|||x|||m.test')" >"$dropbox"
+wait_box "^Tressik$" >/dev/null
+key Return
+wait_gone "^Tressik$"
+[ -e "$dropbox" ] || fail "the other password's copy went"
+echo "neither copy is asked about again in this run"
+touch "$dir/something-else"
+throughout 2 no_window_named "^Tressik$" || fail "a copy was asked about again"
+
 close_window "Tressik by"
 wait_exit
 kill "$READER_PID" 2>/dev/null
 [ "$(ls "$dir" | grep -c '^data\.enc\.saving-')" = 0 ] || fail "a save left its new file: $(ls "$dir")"
+[ "$(ls "$dir" | grep -c '^data\.enc\.displaced-')" = 0 ] || fail "a save left what it displaced: $(ls "$dir")"
 [ "$(ls "$dir" | grep -c '^data\.enc\.bak')" = 1 ] || fail "backups: $(ls "$dir")"
 echo "e2e outside: all passed"
