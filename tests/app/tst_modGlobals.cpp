@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
+#include <optional>
 #include <functional>
 #include <utility>
 
@@ -81,6 +83,8 @@ struct Outside {
     QString statusPart = {};        // part of the status line
     QByteArray keptAside = {};      // data.enc.bak's bytes, empty for no backup
     std::vector<Entry> saved = {};  // the vault's entries after the next save
+    std::deque<MsgResult> answers = {};
+    std::optional<QStringList> beside = {};  // the files beside the vault, when they matter
 };
 
 // A change of the user's that meets another writer's, and what is saved.
@@ -302,6 +306,47 @@ private slots:
                        .told = "cannot be reached: Too many levels of symbolic links.\n\nThe list still shows your entries",
                        .statusPart = "The vault file cannot be reached",
                        .saved = {bob, amy}};
+        // Sync tools' conflict copies, each asked about once: Yes merges what
+        // the vault lacks and renames the copy, No leaves it.
+        const std::pair<const char*, std::vector<Entry>> copies[] = {
+            {"data.sync-conflict-20261209-031200-ABCDEFG.enc", {amy, cat}},
+            {"data (conflicted copy 2026-12-09 031200).enc", {cat}},
+            {"data (laptop's conflicted copy 2026-12-09).enc", {bob, cat, amy}},
+        };
+        for (const auto& [name, held] : copies) {
+            const QString copy = name;
+            const QByteArray bytes = vaultOf("pw", held);
+            for (const bool yes : {true, false}) {
+                QTest::addRow("%s, %s", name, yes ? "Yes" : "No")
+                    << Outside{.change = [copy, bytes](Unlocked& u) { renameOver(u.dir() + "/" + copy, bytes); },
+                               .shown = yes ? QStringList{"bob", "amy", "cat"} : QStringList{"bob", "amy"},
+                               .told = "It holds 1 entry that the vault does not.\n\nMerge it into the vault?",
+                               .statusPart = yes ? "Merged 1 entry from" : "",
+                               .saved = yes ? std::vector<Entry>{bob, amy, cat} : std::vector<Entry>{bob, amy},
+                               .answers = {yes ? MsgResult::Yes : MsgResult::No},
+                               .beside = QStringList{yes ? copy + ".merged" : copy}};
+            }
+        }
+        QTest::newRow("a conflict copy under another master password: told, never merged")
+            << Outside{.change =
+                           [](Unlocked& u) {
+                               renameOver(u.dir() + "/data (conflicted copy 2026-12-09 031200).enc",
+                                          vaultOf("other", {cat}));
+                           },
+                       .shown = {"bob", "amy"},
+                       .told = "It was saved with another master password, or with none, so it cannot be merged",
+                       .saved = {bob, amy},
+                       .beside = QStringList{"data (conflicted copy 2026-12-09 031200).enc"}};
+        QTest::newRow("a version a save displaced and could not look at: asked like a conflict copy")
+            << Outside{.change = [](Unlocked& u) {
+                           renameOver(u.dir() + "/data.enc.displaced-00000000000000aa", vaultOf("pw", {cat}));
+                       },
+                       .shown = {"bob", "amy", "cat"},
+                       .told = "It holds 1 entry",
+                       .statusPart = "Merged 1 entry from",
+                       .saved = {bob, amy, cat},
+                       .answers = {MsgResult::Yes},
+                       .beside = QStringList{"data.enc.displaced-00000000000000aa.merged"}};
         QTest::newRow("touched, not changed: nothing read again, nothing kept")
             << Outside{.change =
                            [](Unlocked& u) {
@@ -315,6 +360,7 @@ private slots:
     void outsideChanges() {
         QFETCH(Outside, o);
         Unlocked u({bob, amy});
+        u.fakes.messageBox->answers = o.answers;
         if (o.before) o.before(u);
         const QString before = u.status();
         o.change(u);
@@ -335,6 +381,12 @@ private slots:
         const QString bak = u.vaultPath() + ".bak";
         QCOMPARE(fileBytes(bak), o.keptAside.isEmpty() ? QByteArray("<missing>") : o.keptAside);
         if (!o.keptAside.isEmpty()) QVERIFY(shown.front().text.contains(QDir::toNativeSeparators(bak)));
+        if (o.beside) {
+            QStringList names = QDir(u.dir()).entryList(QDir::Files | QDir::Hidden);
+            names.removeAll("data.enc");
+            names.removeAll("data.enc.lock");
+            QCOMPARE(names, *o.beside);
+        }
     }
 
     // The editor and the delete question act on the entry they were opened
@@ -503,6 +555,39 @@ private slots:
         QCOMPARE(u.status(), status);
         QCOMPARE(shown.size(), qsizetype(m.told.isEmpty() ? 0 : 1));
         QCOMPARE(u.vaultBytes(), expected);
+    }
+
+    // A version that cannot be merged is kept once, beside the file the
+    // vault's link leads to, however often the save then fails and however
+    // many notifications follow; the save that finally succeeds writes over it.
+    void aVersionKeptAsideIsKeptOnceBesideTheFile() {
+        Unlocked u({bob, amy});
+        QTemporaryDir elsewhere;  // where the link leads: another volume, say
+        const QString real = elsewhere.filePath("data.enc");
+        QVERIFY(QFile::rename(u.vaultPath(), real));
+        QVERIFY(QFile::link(real, u.vaultPath()));
+        u.items().add(dan.username, dan.password, dan.location);
+        const QByteArray other = vaultOf("other", {cat});
+        renameOver(real, other);
+        {
+            const auto old = DurableFile::setFaultHook(
+                [](DurableFile::Op op) { return op == DurableFile::Op::Swap ? EIO : 0; });
+            QVERIFY(!u.app->vault.SaveData());
+            QTest::qWait(FileWatch::kSettleMs * 3);  // the notifications of that version
+            QVERIFY(!u.app->vault.SaveData());
+            DurableFile::setFaultHook(old);
+        }
+        QCOMPARE(fileBytes(real + ".bak"), other);
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), (QStringList{"data.enc", "data.enc.bak"}));
+        QCOMPARE(QDir(u.dir()).entryList(QDir::Files), (QStringList{"data.enc", "data.enc.lock"}));
+        const auto& shown = u.fakes.messageBox->shown;
+        const auto kept = std::count_if(shown.begin(), shown.end(),
+                                        [](const auto& m) { return m.text.contains("has been kept as"); });
+        QCOMPARE(kept, 1);
+        QVERIFY(u.app->vault.SaveData());
+        QCOMPARE(fileBytes(real), vaultOf("pw", {bob, amy, dan}));
+        QCOMPARE(fileBytes(real + ".bak"), other);
+        QVERIFY(!QFileInfo::exists(real + ".bak.1"));
     }
 
     void hundredThousandEntries() {
