@@ -43,7 +43,9 @@ void ListItems::appendMany(std::vector<PackedEntry>&& cells) {
     if (cells.empty()) return;
     const qsizetype first = count();
     beginInsertRows({}, static_cast<int>(first), static_cast<int>(first + static_cast<qsizetype>(cells.size()) - 1));
-    rows_.reserve(rows_.size() + static_cast<qsizetype>(cells.size()));
+    // Exactly what a load needs; a few rows more for a list that has some.
+    const qsizetype needed = rows_.size() + static_cast<qsizetype>(cells.size());
+    if (rows_.capacity() < needed) rows_.reserve(first == 0 ? needed : std::max(needed, first + first / 8));
     for (auto& c : cells) rows_.push_back(Row{nextId_++, std::move(c)});
     endInsertRows();
     if (sorted_) resortSoon();

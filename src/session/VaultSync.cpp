@@ -45,7 +45,8 @@ VaultMerge::Fingerprints fingerprintsOf(const VaultCodec::EntryLines& lines) {
 
 VaultMerge::Fingerprints fingerprintsOf(const ListItems& list) {
     VaultMerge::Fingerprints f(static_cast<size_t>(list.count()));
-    for (qsizetype i = 0; i < list.count(); ++i) f[static_cast<size_t>(i)] = VaultCodec::fingerprintOf(list.entry(i + 1));
+    for (qsizetype i = 0; i < list.count(); ++i)
+        f[static_cast<size_t>(i)] = VaultCodec::fingerprintOf(list.entry(i + 1));
     return f;
 }
 
@@ -54,33 +55,46 @@ std::optional<QByteArray> serialised(VaultSync::Vault& vault, const ListItems& i
                                       [&](qsizetype n) { return &items.entry(n + 1); });
 }
 
-// The entries a merge picked, for the list to take in. Mine are copied
-// first: the list gives up its rows while it takes the new ones.
-class Picked : public EntrySource {
+// Entries held in a vector, for the list to take in at once.
+class Held : public EntrySource {
 public:
-    Picked(const VaultMerge::Plan& plan, const VaultCodec::EntryLines& theirs, const ListItems& list)
-        : picks_(plan.picks), theirs_(theirs) {
-        for (VaultMerge::Pick& pick : picks_) {
-            if (!pick.mine) continue;
-            mine_.push_back(list.entry(pick.index + 1));
-            pick.index = static_cast<qsizetype>(mine_.size()) - 1;
-        }
-    }
-    qsizetype count() const override { return static_cast<qsizetype>(picks_.size()); }
+    explicit Held(std::vector<PackedEntry> entries) : entries_(std::move(entries)) {}
+    qsizetype count() const override { return static_cast<qsizetype>(entries_.size()); }
     bool holds(qsizetype i, const PackedEntry& entry) const override {
-        const VaultMerge::Pick& p = picks_[static_cast<size_t>(i)];
-        return p.mine ? mine_[static_cast<size_t>(p.index)] == entry : theirs_.holds(p.index, entry);
+        return entries_[static_cast<size_t>(i)] == entry;
     }
-    PackedEntry make(qsizetype i) const override {
-        const VaultMerge::Pick& p = picks_[static_cast<size_t>(i)];
-        return p.mine ? mine_[static_cast<size_t>(p.index)] : theirs_.make(p.index);
-    }
+    PackedEntry make(qsizetype i) const override { return entries_[static_cast<size_t>(i)]; }
 
 private:
-    std::vector<VaultMerge::Pick> picks_;
-    const VaultCodec::EntryLines& theirs_;
-    std::vector<PackedEntry> mine_;
+    std::vector<PackedEntry> entries_;
 };
+
+// Past this many changes the list is rebuilt at once rather than changed row by row.
+constexpr size_t kRowByRow = 256;
+
+// Applies a merge to the list: some of its rows go, some of theirs are added.
+void apply(const VaultMerge::Plan& plan, const VaultCodec::EntryLines& theirs, ListItems& list) {
+    std::vector<PackedEntry> added;
+    added.reserve(plan.addTheirs.size());
+    for (const qsizetype j : plan.addTheirs) added.push_back(theirs.make(j));
+    if (plan.dropMine.size() + plan.addTheirs.size() <= kRowByRow) {
+        for (auto i = plan.dropMine.rbegin(); i != plan.dropMine.rend(); ++i) list.remove(*i + 1);
+        if (!added.empty()) list.appendMany(std::move(added));
+        return;
+    }
+    std::vector<PackedEntry> all;
+    all.reserve(static_cast<size_t>(list.count()) - plan.dropMine.size() + added.size());
+    size_t next = 0;
+    for (qsizetype i = 0; i < list.count(); ++i) {
+        if (next < plan.dropMine.size() && plan.dropMine[next] == i) {
+            ++next;
+            continue;
+        }
+        all.push_back(list.entry(i + 1));
+    }
+    for (PackedEntry& e : added) all.push_back(std::move(e));
+    list.replaceAll(Held(std::move(all)));
+}
 
 QString unreachable(const QString& path, int error) {
     return QStringLiteral("The vault file %1 cannot be reached: %2.")
@@ -136,12 +150,14 @@ bool VaultSync::keepUnseen(QString* keptAs, QString* error) {
 
 void VaultSync::mergeIn(const QByteArray& theirs, const VaultFile::Version& version, Saved* saved) {
     const VaultCodec::EntryLines lines(theirs);
-    VaultMerge::Fingerprints t = fingerprintsOf(lines);
+    const VaultMerge::Fingerprints t = fingerprintsOf(lines);
+    VaultMerge::Base sorted = VaultMerge::baseOf(t);
     ListItems& list = vault_.entries();
-    const VaultMerge::Plan plan = VaultMerge::merge(base_, fingerprintsOf(list), t);
-    list.replaceAll(Picked(plan, lines, list));
+    VaultMerge::Plan plan = VaultMerge::merge(base_, fingerprintsOf(list), t, &sorted);
+    apply(plan, lines, list);
     // The list is now theirs with the user's changes: theirs is the base.
-    base_ = VaultMerge::baseOf(std::move(t));
+    base_ = std::move(sorted);
+    mergedBase_ = std::move(plan.merged);
     known_ = version;
     saved->merged = true;
     saved->unmatched += plan.unmatched;
@@ -153,8 +169,7 @@ VaultFile::Result VaultSync::save(Saved* saved) {
     unsaved_ = true;  // until it is known to be in place
     const QString path = vault_.vaultPath();
     ListItems& list = vault_.entries();
-    std::optional<QByteArray> bytes = serialised(vault_, list);
-    if (!bytes) return {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
+    mergedBase_.reset();
 
     const DurableFile::Stamp now = DurableFile::stampOf(path);
     if (now.error != 0) return {false, unreachable(path, now.error), false};
@@ -175,10 +190,7 @@ VaultFile::Result VaultSync::save(Saved* saved) {
         switch (kindOf(theirs)) {
             case Kind::Same:
             case Kind::Empty: known_ = version; break;
-            case Kind::Mergeable:
-                mergeIn(theirs, version, saved);
-                bytes = serialised(vault_, list);
-                break;
+            case Kind::Mergeable: mergeIn(theirs, version, saved); break;
             case Kind::NoPassword:
             case Kind::OtherPassword:
             case Kind::Unreadable:
@@ -192,8 +204,9 @@ VaultFile::Result VaultSync::save(Saved* saved) {
                 known_ = version;  // kept: seen, and never kept again
                 break;
         }
-        if (!bytes) return {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
     }
+    std::optional<QByteArray> bytes = serialised(vault_, list);
+    if (!bytes) return {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
     if (!now.exists || !QFileInfo(path).isFile()) {
         // Gone, or something else in the way: made again, or told.
         if (VaultFile::Result r = VaultFile::EnsureDataFile(path); !r.ok) return r;
@@ -258,7 +271,12 @@ VaultFile::Result VaultSync::afterSwap(const QByteArray& written, const DurableF
     known_ = onDisk;
     // Read back different: counts as not saved.
     if (back.differs) return back;
-    rememberEntries(written);
+    if (mergedBase_) {
+        base_ = std::move(*mergedBase_);  // what was written, known without reading it again
+        mergedBase_.reset();
+    } else {
+        rememberEntries(written);
+    }
     unsaved_ = false;
     return back.ok ? swapped : back;
 }
@@ -406,12 +424,12 @@ void VaultSync::askAbout(const QString& copy) {
     }
     const VaultCodec::EntryLines lines(bytes);
     const VaultMerge::Fingerprints theirs = fingerprintsOf(lines);
-    const qsizetype missing = VaultMerge::addMissing(fingerprintsOf(vault_.entries()), theirs).added;
-    const QString holds = missing == 0
-                              ? QStringLiteral("Every entry it holds is in the vault already.")
-                              : QStringLiteral("It holds %1 %2 that the vault does not.")
-                                    .arg(QString::number(missing),
-                                         missing == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
+    const auto missing =
+        static_cast<qsizetype>(VaultMerge::addMissing(fingerprintsOf(vault_.entries()), theirs).addTheirs.size());
+    const QString holds = missing == 0 ? QStringLiteral("Every entry it holds is in the vault already.")
+                                       : QStringLiteral("It holds %1 %2 that the vault does not.")
+                                             .arg(QString::number(missing),
+                                                  missing == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
     const MsgResult answer = vault_.msgBox(
         found + QStringLiteral("\n\n") + holds +
             QStringLiteral("\n\nMerge it into the vault?  Its entries that the vault lacks are added and saved; "
@@ -422,10 +440,8 @@ void VaultSync::askAbout(const QString& copy) {
     // The list may have been read again while the question was open.
     ListItems& list = vault_.entries();
     const VaultMerge::Plan plan = VaultMerge::addMissing(fingerprintsOf(list), theirs);
-    std::vector<PackedEntry> added;
-    for (const VaultMerge::Pick& pick : plan.picks)
-        if (!pick.mine) added.push_back(lines.make(pick.index));
-    list.appendMany(std::move(added));
+    apply(plan, lines, list);
+    const auto added = static_cast<qsizetype>(plan.addTheirs.size());
     // Not saved: the copy stays, and the list keeps what it took from it.
     if (!vault_.saveEntries()) return;
     QString movedAs;
@@ -436,9 +452,8 @@ void VaultSync::askAbout(const QString& copy) {
         return;
     }
     vault_.SetStatus(QStringLiteral("Merged %1 %2 from %3, now renamed %4")
-                         .arg(QString::number(plan.added),
-                              plan.added == 1 ? QStringLiteral("entry") : QStringLiteral("entries"), shown,
-                              QFileInfo(movedAs).fileName()));
+                         .arg(QString::number(added), added == 1 ? QStringLiteral("entry") : QStringLiteral("entries"),
+                              shown, QFileInfo(movedAs).fileName()));
 }
 
 void VaultSync::tell(const QString& text) { vault_.msgBox(text, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning); }

@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QString>
 
+#include <optional>
+
 class ListItems;
 
 // Keeps the open list and the vault file one: a change that something else
@@ -99,7 +101,8 @@ private:
     FileWatch watch_;
     VaultFile::Version known_;
     VaultMerge::Base base_;
-    DurableFile::Stamp untaken_;  // an outside version told as one that can be neither read nor kept
+    std::optional<VaultMerge::Base> mergedBase_;  // the base of what a merging save writes
+    DurableFile::Stamp untaken_;                  // an outside version told as one that can be neither read nor kept
     Saved pending_;  // a merge made when a version arrived, told by the save that follows it
     bool unsaved_ = false;
     bool gone_ = false;         // told as deleted

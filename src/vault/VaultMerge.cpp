@@ -24,12 +24,12 @@ std::vector<Run> runsOf(const Fingerprints& sorted) {
 }
 
 std::vector<Run> runsOfUnsorted(Fingerprints fingerprints) {
-    std::sort(fingerprints.begin(), fingerprints.end());
+    sortFingerprints(fingerprints);
     return runsOf(fingerprints);
 }
 
-// For a fingerprint whose entries change: how many of theirs stay, and how
-// many of mine are added.
+// For a fingerprint whose entries change: how many stay, and how many are
+// added.
 struct Quota {
     quint64 fingerprint;
     qsizetype keep;
@@ -49,17 +49,38 @@ qsizetype countAt(const std::vector<Run>& runs, size_t& at, quint64 f) {
 
 }  // namespace
 
+void sortFingerprints(Fingerprints& f) {
+    // A hundred thousand fingerprints sort several times faster by their
+    // digits than by comparing them, and a merge sorts a few such lists.
+    if (f.size() < 512) {
+        std::sort(f.begin(), f.end());
+        return;
+    }
+    constexpr int kBits = 11;
+    constexpr size_t kBuckets = size_t{1} << kBits;
+    Fingerprints other(f.size());
+    for (int shift = 0; shift < 64; shift += kBits) {
+        std::vector<size_t> start(kBuckets + 1, 0);
+        for (const quint64 v : f) ++start[((v >> shift) & (kBuckets - 1)) + 1];
+        for (size_t b = 1; b <= kBuckets; ++b) start[b] += start[b - 1];
+        for (const quint64 v : f) other[start[(v >> shift) & (kBuckets - 1)]++] = v;
+        f.swap(other);
+    }
+}
+
 Base baseOf(Fingerprints fingerprints) {
-    std::sort(fingerprints.begin(), fingerprints.end());
+    sortFingerprints(fingerprints);
     fingerprints.shrink_to_fit();
     return fingerprints;
 }
 
-Plan merge(const Base& base, const Fingerprints& mine, const Fingerprints& theirs) {
+Plan merge(const Base& base, const Fingerprints& mine, const Fingerprints& theirs, const Base* theirsSorted) {
     const std::vector<Run> b = runsOf(base);
     const std::vector<Run> m = runsOfUnsorted(mine);
-    const std::vector<Run> t = runsOfUnsorted(theirs);
+    const std::vector<Run> t = theirsSorted ? runsOf(*theirsSorted) : runsOfUnsorted(theirs);
     Plan plan;
+    plan.merged.reserve(std::max(mine.size(), theirs.size()) + 16);
+    // keep: how many of mine stay; add: how many of theirs are added.
     std::vector<Quota> quotas;
     size_t ib = 0;
     size_t im = 0;
@@ -81,35 +102,28 @@ Plan merge(const Base& base, const Fingerprints& mine, const Fingerprints& their
             plan.unmatched += -dm - std::max<qsizetype>(0, inTheirs - inMine);
         }
         result = std::max<qsizetype>(result, 0);
-        const qsizetype keep = std::min(inTheirs, result);
-        const qsizetype add = result - keep;
-        if (keep == inTheirs && add == 0) continue;
-        plan.removed += inTheirs - keep;
-        plan.added += add;
-        quotas.push_back({f, keep, add});
+        plan.merged.insert(plan.merged.end(), static_cast<size_t>(result), f);
+        if (result == inMine) continue;
+        const qsizetype keep = std::min(inMine, result);
+        quotas.push_back({f, keep, result - keep});
     }
-
-    std::vector<qsizetype> additions;
+    // Which of mine go: those past the count that stays.
     for (qsizetype i = 0; i < static_cast<qsizetype>(mine.size()); ++i) {
         Quota* q = find(quotas, mine[static_cast<size_t>(i)]);
+        if (!q) continue;
+        if (q->keep > 0) {
+            --q->keep;
+        } else {
+            plan.dropMine.push_back(i);
+        }
+    }
+    for (qsizetype j = 0; j < static_cast<qsizetype>(theirs.size()) && !quotas.empty(); ++j) {
+        Quota* q = find(quotas, theirs[static_cast<size_t>(j)]);
         if (q && q->add > 0) {
             --q->add;
-            additions.push_back(i);
+            plan.addTheirs.push_back(j);
         }
     }
-    plan.picks.reserve(theirs.size() + additions.size());
-    size_t next = 0;
-    for (qsizetype j = 0; j < static_cast<qsizetype>(theirs.size()); ++j) {
-        Quota* q = find(quotas, theirs[static_cast<size_t>(j)]);
-        if (!q || q->keep > 0) {
-            if (q) --q->keep;
-            plan.picks.push_back({false, j});
-        } else if (next < additions.size()) {
-            // An edit stays where the entry it replaces was.
-            plan.picks.push_back({true, additions[next++]});
-        }
-    }
-    for (; next < additions.size(); ++next) plan.picks.push_back({true, additions[next]});
     return plan;
 }
 
@@ -124,14 +138,11 @@ Plan addMissing(const Fingerprints& mine, const Fingerprints& theirs) {
         if (run.count > have) quotas.push_back({run.fingerprint, 0, run.count - have});
     }
     Plan plan;
-    plan.picks.reserve(mine.size());
-    for (qsizetype i = 0; i < static_cast<qsizetype>(mine.size()); ++i) plan.picks.push_back({true, i});
     for (qsizetype j = 0; j < static_cast<qsizetype>(theirs.size()); ++j) {
         Quota* q = find(quotas, theirs[static_cast<size_t>(j)]);
         if (q && q->add > 0) {
             --q->add;
-            plan.picks.push_back({false, j});
-            ++plan.added;
+            plan.addTheirs.push_back(j);
         }
     }
     return plan;

@@ -14,30 +14,28 @@ using Fingerprints = std::vector<quint64>;
 // sorted. A fraction of the version's size.
 using Base = Fingerprints;
 Base baseOf(Fingerprints fingerprints);
+void sortFingerprints(Fingerprints& fingerprints);
 
-// One entry of a merged list: line `index` of theirs, or entry `index` of mine.
-struct Pick {
-    bool mine = false;
-    qsizetype index = 0;
-};
-
+// How mine becomes the merged list: some of its entries go, some of theirs
+// are added at the end. Mine's order is kept.
 struct Plan {
-    std::vector<Pick> picks;
+    std::vector<qsizetype> dropMine;   // mine's entries that go, ascending
+    std::vector<qsizetype> addTheirs;  // theirs' entries added, in theirs' order
+    // The merged list's base once it is saved: the fingerprints of its entries.
+    Base merged;
     // Entries that mine removed and theirs no longer holds either: the
     // removal found nothing to remove (an edit of them is then an addition).
     qsizetype unmatched = 0;
-    // Mine's changes that made a difference to theirs.
-    qsizetype added = 0;
-    qsizetype removed = 0;
 };
 
-// Theirs with mine's additions and removals relative to base applied, in
-// theirs' order: an addition takes the place of a removed entry, the rest
-// come at the end in mine's order. A change made on both sides counts once.
-Plan merge(const Base& base, const Fingerprints& mine, const Fingerprints& theirs);
+// Theirs with mine's additions and removals relative to base applied: mine
+// with theirs' additions and removals relative to base applied, which is the
+// same list. A change made on both sides counts once. theirsSorted, when
+// given, is theirs sorted, as baseOf gives it.
+Plan merge(const Base& base, const Fingerprints& mine, const Fingerprints& theirs, const Base* theirsSorted = nullptr);
 
-// For two versions with no common base: mine as it is, then the entries of
-// theirs that mine lacks. Nothing is removed.
+// For two versions with no common base: the entries of theirs that mine
+// lacks are added. Nothing is removed.
 Plan addMissing(const Fingerprints& mine, const Fingerprints& theirs);
 
 }  // namespace VaultMerge

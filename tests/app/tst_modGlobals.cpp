@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
-#include <optional>
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -89,14 +89,14 @@ struct Outside {
 
 // A change of the user's that meets another writer's, and what is saved.
 struct Merge {
-    QString mine;                // "add" dan, "edit" bob's password, "delete" bob
-    QByteArray theirs;           // what the other writer puts in place
-    QString when = "before";     // just before the save, unnoticed, or "swap": between the look and the swap
-    bool noSwap = false;         // a file system that cannot swap
-    std::vector<Entry> saved;    // the vault's entries after the save, as the list shows them
-    QString told = {};           // part of the one box the save brings, or empty for none
+    QString mine;              // "add" dan, "edit" bob's password, "delete" bob
+    QByteArray theirs;         // what the other writer puts in place
+    QString when = "before";   // just before the save, unnoticed, or "swap": between the look and the swap
+    bool noSwap = false;       // a file system that cannot swap
+    std::vector<Entry> saved;  // the vault's entries after the save, as the list shows them
+    QString told = {};         // part of the one box the save brings, or empty for none
     QString statusPart = "merged with a change from another program";
-    QByteArray keptAside = {};   // data.enc.bak's bytes, empty for none
+    QByteArray keptAside = {};  // data.enc.bak's bytes, empty for none
 };
 
 }  // namespace
@@ -278,34 +278,39 @@ private slots:
                                DurableFile::setFaultHook(old);
                                u.fakes.messageBox->shown.clear();
                            },
-                       .change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("pw", {cat, bob, amy})); },
-                       // the one added takes the place of the one deleted
-                       .shown = {"cat", "dan", "amy"},
+                       .change =
+                           [](Unlocked& u) {
+                               renameOver(u.vaultPath(), vaultOf("pw", {cat, bob, amy}));
+                           },
+                       .shown = {"amy", "dan", "cat"},
                        .statusPart = "merged with a change from another program",
-                       .saved = {cat, {"dan", "4", ""}, amy}};
+                       .saved = {amy, {"dan", "4", ""}, cat}};
         QTest::newRow("changed just before a save, unnoticed: the save merges onto it")
             << Outside{.before = [](Unlocked& u) { u.app->vault.sync.stop(); },  // a share that sends no notifications
-                       .change = [](Unlocked& u) { renameOver(u.vaultPath(), vaultOf("pw", {cat, bob})); },
-                       .shown = {"bob", "amy"},
-                       .saved = {cat, bob}};
-        QTest::newRow("out of reach, then back as it was: told once, nothing kept or read again")
-            << Outside{.change =
+                       .change =
                            [](Unlocked& u) {
-                               // A name that leads round in circles cannot be looked at, even by root.
-                               const QByteArray path = QFile::encodeName(u.vaultPath());
-                               const QByteArray hold = QFile::encodeName(u.dir() + "/held");
-                               QCOMPARE(::link(path.constData(), hold.constData()), 0);
-                               QCOMPARE(::unlink(path.constData()), 0);
-                               QCOMPARE(::symlink("data.enc", path.constData()), 0);
-                               u.app->vault.sync.check();
-                               u.app->vault.sync.check();
-                               QCOMPARE(std::rename(hold.constData(), path.constData()), 0);
-                               u.app->vault.sync.check();
+                               renameOver(u.vaultPath(), vaultOf("pw", {cat, bob}));
                            },
                        .shown = {"bob", "amy"},
-                       .told = "cannot be reached: Too many levels of symbolic links.\n\nThe list still shows your entries",
-                       .statusPart = "The vault file cannot be reached",
-                       .saved = {bob, amy}};
+                       .saved = {bob, cat}};
+        QTest::newRow("out of reach, then back as it was: told once, nothing kept or read again") << Outside{
+            .change =
+                [](Unlocked& u) {
+                    // A name that leads round in circles cannot be looked at, even by root.
+                    const QByteArray path = QFile::encodeName(u.vaultPath());
+                    const QByteArray hold = QFile::encodeName(u.dir() + "/held");
+                    QCOMPARE(::link(path.constData(), hold.constData()), 0);
+                    QCOMPARE(::unlink(path.constData()), 0);
+                    QCOMPARE(::symlink("data.enc", path.constData()), 0);
+                    u.app->vault.sync.check();
+                    u.app->vault.sync.check();
+                    QCOMPARE(std::rename(hold.constData(), path.constData()), 0);
+                    u.app->vault.sync.check();
+                },
+            .shown = {"bob", "amy"},
+            .told = "cannot be reached: Too many levels of symbolic links.\n\nThe list still shows your entries",
+            .statusPart = "The vault file cannot be reached",
+            .saved = {bob, amy}};
         // Sync tools' conflict copies, each asked about once: Yes merges what
         // the vault lacks and renames the copy, No leaves it.
         const std::pair<const char*, std::vector<Entry>> copies[] = {
@@ -327,26 +332,24 @@ private slots:
                                .beside = QStringList{yes ? copy + ".merged" : copy}};
             }
         }
-        QTest::newRow("a conflict copy under another master password: told, never merged")
-            << Outside{.change =
-                           [](Unlocked& u) {
-                               renameOver(u.dir() + "/data (conflicted copy 2026-12-09 031200).enc",
-                                          vaultOf("other", {cat}));
-                           },
-                       .shown = {"bob", "amy"},
-                       .told = "It was saved with another master password, or with none, so it cannot be merged",
-                       .saved = {bob, amy},
-                       .beside = QStringList{"data (conflicted copy 2026-12-09 031200).enc"}};
-        QTest::newRow("a version a save displaced and could not look at: asked like a conflict copy")
-            << Outside{.change = [](Unlocked& u) {
-                           renameOver(u.dir() + "/data.enc.displaced-00000000000000aa", vaultOf("pw", {cat}));
-                       },
-                       .shown = {"bob", "amy", "cat"},
-                       .told = "It holds 1 entry",
-                       .statusPart = "Merged 1 entry from",
-                       .saved = {bob, amy, cat},
-                       .answers = {MsgResult::Yes},
-                       .beside = QStringList{"data.enc.displaced-00000000000000aa.merged"}};
+        QTest::newRow("a conflict copy under another master password: told, never merged") << Outside{
+            .change =
+                [](Unlocked& u) {
+                    renameOver(u.dir() + "/data (conflicted copy 2026-12-09 031200).enc", vaultOf("other", {cat}));
+                },
+            .shown = {"bob", "amy"},
+            .told = "It was saved with another master password, or with none, so it cannot be merged",
+            .saved = {bob, amy},
+            .beside = QStringList{"data (conflicted copy 2026-12-09 031200).enc"}};
+        QTest::newRow("a version a save displaced and could not look at: asked like a conflict copy") << Outside{
+            .change =
+                [](Unlocked& u) { renameOver(u.dir() + "/data.enc.displaced-00000000000000aa", vaultOf("pw", {cat})); },
+            .shown = {"bob", "amy", "cat"},
+            .told = "It holds 1 entry",
+            .statusPart = "Merged 1 entry from",
+            .saved = {bob, amy, cat},
+            .answers = {MsgResult::Yes},
+            .beside = QStringList{"data.enc.displaced-00000000000000aa.merged"}};
         QTest::newRow("touched, not changed: nothing read again, nothing kept")
             << Outside{.change =
                            [](Unlocked& u) {
@@ -448,9 +451,10 @@ private slots:
         const char* kinds[] = {"add", "edit", "delete"};
         const QByteArray theirs[] = {pw({amy, bob, cat}), pw({amy9, bob}), pw({bob})};
         const char* theirNames[] = {"an add", "an edit", "a delete"};
+        // The list's own order, the other side's additions at the end.
         const std::vector<Entry> saved[3][3] = {
-            {{amy, bob, cat, dan}, {amy9, bob, dan}, {bob, dan}},
-            {{amy, bobNew, cat}, {amy9, bobNew}, {bobNew}},
+            {{amy, bob, dan, cat}, {bob, dan, amy9}, {bob, dan}},
+            {{amy, bobNew, cat}, {bobNew, amy9}, {bobNew}},
             {{amy, cat}, {amy9}, {}},
         };
         for (int k = 0; k < 3; ++k) {
@@ -459,33 +463,53 @@ private slots:
                     << Merge{.mine = kinds[k], .theirs = theirs[t], .saved = saved[k][t]};
             }
         }
+        QTest::newRow("an add made on both sides: kept once")
+            << Merge{.mine = "add", .theirs = pw({amy, bob, dan}), .saved = {amy, bob, dan}};
         QTest::newRow("an edit of an entry edited there: a new entry")
-            << Merge{.mine = "edit", .theirs = pw({amy, bob9}), .saved = {amy, bob9, bobNew},
+            << Merge{.mine = "edit",
+                     .theirs = pw({amy, bob9}),
+                     .saved = {amy, bobNew, bob9},
                      .told = "Your changes are saved as a new entry."};
         QTest::newRow("an edit of an entry deleted there: a new entry")
-            << Merge{.mine = "edit", .theirs = pw({amy}), .saved = {amy, bobNew},
+            << Merge{.mine = "edit",
+                     .theirs = pw({amy}),
+                     .saved = {amy, bobNew},
                      .told = "Your changes are saved as a new entry."};
         QTest::newRow("a delete of an entry edited there: nothing deleted")
-            << Merge{.mine = "delete", .theirs = pw({amy, bob9}), .saved = {amy, bob9},
+            << Merge{.mine = "delete",
+                     .theirs = pw({amy, bob9}),
+                     .saved = {amy, bob9},
                      .told = "Nothing was deleted.",
                      .statusPart = "Entry not deleted: it was changed or removed by another program"};
-        QTest::newRow("a delete of an entry deleted there too")
-            << Merge{.mine = "delete", .theirs = pw({amy}), .saved = {amy}, .told = "Nothing was deleted.",
-                     .statusPart = "Entry not deleted"};
+        QTest::newRow("a delete of an entry deleted there too") << Merge{.mine = "delete",
+                                                                         .theirs = pw({amy}),
+                                                                         .saved = {amy},
+                                                                         .told = "Nothing was deleted.",
+                                                                         .statusPart = "Entry not deleted"};
         QTest::newRow("an add onto an add landing between the look and the swap")
-            << Merge{.mine = "add", .theirs = pw({amy, bob, cat}), .when = "swap", .saved = {amy, bob, cat, dan}};
+            << Merge{.mine = "add", .theirs = pw({amy, bob, cat}), .when = "swap", .saved = {amy, bob, dan, cat}};
         QTest::newRow("a delete onto an edit landing between the look and the swap")
             << Merge{.mine = "delete", .theirs = pw({amy9, bob}), .when = "swap", .saved = {amy9}};
         QTest::newRow("another master password landing between the look and the swap: kept aside")
-            << Merge{.mine = "add", .theirs = vaultOf("other", {cat}), .when = "swap", .saved = {amy, bob, dan},
-                     .told = "That version has been kept as", .statusPart = "Added new entry.  Data saved.",
+            << Merge{.mine = "add",
+                     .theirs = vaultOf("other", {cat}),
+                     .when = "swap",
+                     .saved = {amy, bob, dan},
+                     .told = "That version has been kept as",
+                     .statusPart = "Added new entry.  Data saved.",
                      .keptAside = vaultOf("other", {cat})};
-        QTest::newRow("another master password: kept aside")
-            << Merge{.mine = "add", .theirs = vaultOf("other", {cat}), .saved = {amy, bob, dan},
-                     .told = "That version has been kept as", .statusPart = "Added new entry.  Data saved.",
-                     .keptAside = vaultOf("other", {cat})};
+        QTest::newRow("another master password: kept aside") << Merge{.mine = "add",
+                                                                      .theirs = vaultOf("other", {cat}),
+                                                                      .saved = {amy, bob, dan},
+                                                                      .told = "That version has been kept as",
+                                                                      .statusPart = "Added new entry.  Data saved.",
+                                                                      .keptAside = vaultOf("other", {cat})};
         QTest::newRow("no swap on this file system, nothing landing: a plain save")
-            << Merge{.mine = "add", .theirs = {}, .when = "swap", .noSwap = true, .saved = {amy, bob, dan},
+            << Merge{.mine = "add",
+                     .theirs = {},
+                     .when = "swap",
+                     .noSwap = true,
+                     .saved = {amy, bob, dan},
                      .statusPart = "Added new entry.  Data saved."};
     }
     void changesMergeWithAnotherWritersChanges() {
@@ -570,8 +594,8 @@ private slots:
         const QByteArray other = vaultOf("other", {cat});
         renameOver(real, other);
         {
-            const auto old = DurableFile::setFaultHook(
-                [](DurableFile::Op op) { return op == DurableFile::Op::Swap ? EIO : 0; });
+            const auto old =
+                DurableFile::setFaultHook([](DurableFile::Op op) { return op == DurableFile::Op::Swap ? EIO : 0; });
             QVERIFY(!u.app->vault.SaveData());
             QTest::qWait(FileWatch::kSettleMs * 3);  // the notifications of that version
             QVERIFY(!u.app->vault.SaveData());
