@@ -39,6 +39,16 @@ qsizetype ListItems::add(const QString& text, const QString& sub1, const QString
     return at + 1;
 }
 
+qsizetype ListItems::insert(qsizetype position, PackedEntry cells) {
+    Row r{nextId_++, std::move(cells)};
+    const qsizetype at =
+        sorted_ ? sortedInsertPlace(r.cells.field(sortKey_)) : std::clamp<qsizetype>(position - 1, 0, count());
+    beginInsertRows({}, static_cast<int>(at), static_cast<int>(at));
+    rows_.insert(at, std::move(r));
+    endInsertRows();
+    return at + 1;
+}
+
 void ListItems::appendMany(std::vector<PackedEntry>&& cells) {
     if (cells.empty()) return;
     const qsizetype first = count();

@@ -47,6 +47,9 @@ public:
     // Adds a row at the end, or at its sorted place while the list is sorted.
     // Returns its position.
     qsizetype add(const QString& text, const QString& sub1 = {}, const QString& sub2 = {});
+    // Inserts a row at position (count() + 1 appends), or at its sorted place
+    // while the list is sorted. Returns its position.
+    qsizetype insert(qsizetype position, PackedEntry cells);
     // Appends many rows at once, in order; a sorted list then re-sorts once.
     void appendMany(std::vector<PackedEntry>&& rows);
     void remove(qsizetype position);

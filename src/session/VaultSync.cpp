@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -72,27 +73,42 @@ private:
 // Past this many changes the list is rebuilt at once rather than changed row by row.
 constexpr size_t kRowByRow = 256;
 
-// Applies a merge to the list: some of its rows go, some of theirs are added.
+// Applies a merge to the list: some of its rows go, some of theirs are added
+// where they stand in theirs.
 void apply(const VaultMerge::Plan& plan, const VaultCodec::EntryLines& theirs, ListItems& list) {
-    std::vector<PackedEntry> added;
-    added.reserve(plan.addTheirs.size());
-    for (const qsizetype j : plan.addTheirs) added.push_back(theirs.make(j));
+    // Theirs' additions by the row they follow, in their order.
+    std::vector<size_t> order(plan.addTheirs.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return plan.addAfter[a] < plan.addAfter[b]; });
     if (plan.dropMine.size() + plan.addTheirs.size() <= kRowByRow) {
         for (auto i = plan.dropMine.rbegin(); i != plan.dropMine.rend(); ++i) list.remove(*i + 1);
-        if (!added.empty()) list.appendMany(std::move(added));
+        // From the last place up, so that the places before stay where they are.
+        for (auto k = order.rbegin(); k != order.rend(); ++k) {
+            const qsizetype after = plan.addAfter[*k];
+            const auto gone =
+                std::upper_bound(plan.dropMine.begin(), plan.dropMine.end(), after) - plan.dropMine.begin();
+            list.insert(after + 1 - gone + 1, theirs.make(plan.addTheirs[*k]));
+        }
         return;
     }
     std::vector<PackedEntry> all;
-    all.reserve(static_cast<size_t>(list.count()) - plan.dropMine.size() + added.size());
+    all.reserve(static_cast<size_t>(list.count()) - plan.dropMine.size() + plan.addTheirs.size());
     size_t next = 0;
+    size_t drop = 0;
+    const auto addUpTo = [&](qsizetype after) {
+        for (; next < order.size() && plan.addAfter[order[next]] <= after; ++next)
+            all.push_back(theirs.make(plan.addTheirs[order[next]]));
+    };
+    addUpTo(-1);
     for (qsizetype i = 0; i < list.count(); ++i) {
-        if (next < plan.dropMine.size() && plan.dropMine[next] == i) {
-            ++next;
-            continue;
+        if (drop < plan.dropMine.size() && plan.dropMine[drop] == i) {
+            ++drop;
+        } else {
+            all.push_back(list.entry(i + 1));
         }
-        all.push_back(list.entry(i + 1));
+        addUpTo(i);
     }
-    for (PackedEntry& e : added) all.push_back(std::move(e));
     list.replaceAll(Held(std::move(all)));
 }
 

@@ -42,9 +42,45 @@ Quota* find(std::vector<Quota>& quotas, quint64 f) {
     return it != quotas.end() && it->fingerprint == f ? &*it : nullptr;
 }
 
-qsizetype countAt(const std::vector<Run>& runs, size_t& at, quint64 f) {
-    if (at < runs.size() && runs[at].fingerprint == f) return runs[at++].count;
-    return 0;
+// Which entry of mine theirs' entry p is: the same fingerprint, the same
+// occurrence of it (or the last there is); -1 when mine has none.
+qsizetype inMine(const Fingerprints& mine, const Fingerprints& theirs, qsizetype p) {
+    const quint64 f = theirs[static_cast<size_t>(p)];
+    const auto occurrence = std::count(theirs.begin(), theirs.begin() + p + 1, f);
+    qsizetype found = -1;
+    qsizetype seen = 0;
+    for (qsizetype i = 0; i < static_cast<qsizetype>(mine.size()) && seen < occurrence; ++i) {
+        if (mine[static_cast<size_t>(i)] != f) continue;
+        found = i;
+        ++seen;
+    }
+    return found;
+}
+
+// Where each of theirs' additions goes in mine: after the entry before it in
+// theirs, or else before the entry after it, or else at the end.
+void placeAdditions(Plan& plan, const Fingerprints& mine, const Fingerprints& theirs) {
+    if (plan.addTheirs.empty()) return;
+    std::vector<bool> added(theirs.size(), false);
+    for (const qsizetype j : plan.addTheirs) added[static_cast<size_t>(j)] = true;
+    const auto n = static_cast<qsizetype>(theirs.size());
+    for (const qsizetype j : plan.addTheirs) {
+        qsizetype before = j - 1;
+        while (before >= 0 && added[static_cast<size_t>(before)]) --before;
+        qsizetype after = j + 1;
+        while (after < n && added[static_cast<size_t>(after)]) ++after;
+        qsizetype place = static_cast<qsizetype>(mine.size()) - 1;
+        if (const qsizetype i = before >= 0 ? inMine(mine, theirs, before) : -1; i >= 0) {
+            place = i;
+        } else if (before < 0 && after >= n) {
+            place = static_cast<qsizetype>(mine.size()) - 1;
+        } else if (const qsizetype k = after < n ? inMine(mine, theirs, after) : -1; k >= 0) {
+            place = k - 1;
+        } else if (before < 0) {
+            place = -1;  // first in theirs, and nothing after it is known here
+        }
+        plan.addAfter.push_back(place);
+    }
 }
 
 }  // namespace
@@ -75,9 +111,16 @@ Base baseOf(Fingerprints fingerprints) {
 }
 
 Plan merge(const Base& base, const Fingerprints& mine, const Fingerprints& theirs, const Base* theirsSorted) {
-    const std::vector<Run> b = runsOf(base);
-    const std::vector<Run> m = runsOfUnsorted(mine);
-    const std::vector<Run> t = theirsSorted ? runsOf(*theirsSorted) : runsOfUnsorted(theirs);
+    Fingerprints m = mine;
+    sortFingerprints(m);
+    Fingerprints ownSorted;
+    if (!theirsSorted) {
+        ownSorted = theirs;
+        sortFingerprints(ownSorted);
+        theirsSorted = &ownSorted;
+    }
+    const Fingerprints& b = base;
+    const Fingerprints& t = *theirsSorted;
     Plan plan;
     plan.merged.reserve(std::max(mine.size(), theirs.size()) + 16);
     // keep: how many of mine stay; add: how many of theirs are added.
@@ -85,14 +128,24 @@ Plan merge(const Base& base, const Fingerprints& mine, const Fingerprints& their
     size_t ib = 0;
     size_t im = 0;
     size_t it = 0;
+    // How many times f comes next in a sorted list, moving past them.
+    const auto take = [](const Fingerprints& sorted, size_t& at, quint64 f) {
+        const size_t from = at;
+        while (at < sorted.size() && sorted[at] == f) ++at;
+        return static_cast<qsizetype>(at - from);
+    };
     while (ib < b.size() || im < m.size() || it < t.size()) {
         quint64 f = ~quint64{0};
-        if (ib < b.size()) f = std::min(f, b[ib].fingerprint);
-        if (im < m.size()) f = std::min(f, m[im].fingerprint);
-        if (it < t.size()) f = std::min(f, t[it].fingerprint);
-        const qsizetype inBase = countAt(b, ib, f);
-        const qsizetype inMine = countAt(m, im, f);
-        const qsizetype inTheirs = countAt(t, it, f);
+        if (ib < b.size()) f = std::min(f, b[ib]);
+        if (im < m.size()) f = std::min(f, m[im]);
+        if (it < t.size()) f = std::min(f, t[it]);
+        const qsizetype inBase = take(b, ib, f);
+        const qsizetype inMine = take(m, im, f);
+        const qsizetype inTheirs = take(t, it, f);
+        if (inBase == inMine && inMine == inTheirs) {
+            plan.merged.insert(plan.merged.end(), static_cast<size_t>(inMine), f);
+            continue;
+        }
         const qsizetype dm = inMine - inBase;
         const qsizetype dt = inTheirs - inBase;
         qsizetype result = inBase + dm + dt;
@@ -107,6 +160,7 @@ Plan merge(const Base& base, const Fingerprints& mine, const Fingerprints& their
         const qsizetype keep = std::min(inMine, result);
         quotas.push_back({f, keep, result - keep});
     }
+    if (quotas.empty()) return plan;
     // Which of mine go: those past the count that stays.
     for (qsizetype i = 0; i < static_cast<qsizetype>(mine.size()); ++i) {
         Quota* q = find(quotas, mine[static_cast<size_t>(i)]);
@@ -124,6 +178,7 @@ Plan merge(const Base& base, const Fingerprints& mine, const Fingerprints& their
             plan.addTheirs.push_back(j);
         }
     }
+    placeAdditions(plan, mine, theirs);
     return plan;
 }
 
@@ -143,6 +198,7 @@ Plan addMissing(const Fingerprints& mine, const Fingerprints& theirs) {
         if (q && q->add > 0) {
             --q->add;
             plan.addTheirs.push_back(j);
+            plan.addAfter.push_back(static_cast<qsizetype>(mine.size()) - 1);  // at the end
         }
     }
     return plan;

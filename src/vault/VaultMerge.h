@@ -17,10 +17,12 @@ Base baseOf(Fingerprints fingerprints);
 void sortFingerprints(Fingerprints& fingerprints);
 
 // How mine becomes the merged list: some of its entries go, some of theirs
-// are added at the end. Mine's order is kept.
+// are added, each after the entry that comes before it in theirs. Mine's
+// order is kept.
 struct Plan {
     std::vector<qsizetype> dropMine;   // mine's entries that go, ascending
     std::vector<qsizetype> addTheirs;  // theirs' entries added, in theirs' order
+    std::vector<qsizetype> addAfter;   // for each: the entry of mine it follows, -1 for the start
     // The merged list's base once it is saved: the fingerprints of its entries.
     Base merged;
     // Entries that mine removed and theirs no longer holds either: the

@@ -282,9 +282,9 @@ private slots:
                            [](Unlocked& u) {
                                renameOver(u.vaultPath(), vaultOf("pw", {cat, bob, amy}));
                            },
-                       .shown = {"amy", "dan", "cat"},
+                       .shown = {"cat", "amy", "dan"},
                        .statusPart = "merged with a change from another program",
-                       .saved = {amy, {"dan", "4", ""}, cat}};
+                       .saved = {cat, amy, {"dan", "4", ""}}};
         QTest::newRow("changed just before a save, unnoticed: the save merges onto it")
             << Outside{.before = [](Unlocked& u) { u.app->vault.sync.stop(); },  // a share that sends no notifications
                        .change =
@@ -292,7 +292,7 @@ private slots:
                                renameOver(u.vaultPath(), vaultOf("pw", {cat, bob}));
                            },
                        .shown = {"bob", "amy"},
-                       .saved = {bob, cat}};
+                       .saved = {cat, bob}};
         QTest::newRow("out of reach, then back as it was: told once, nothing kept or read again") << Outside{
             .change =
                 [](Unlocked& u) {
@@ -451,10 +451,10 @@ private slots:
         const char* kinds[] = {"add", "edit", "delete"};
         const QByteArray theirs[] = {pw({amy, bob, cat}), pw({amy9, bob}), pw({bob})};
         const char* theirNames[] = {"an add", "an edit", "a delete"};
-        // The list's own order, the other side's additions at the end.
+        // The list's own order, the other side's additions where they stand there.
         const std::vector<Entry> saved[3][3] = {
-            {{amy, bob, dan, cat}, {bob, dan, amy9}, {bob, dan}},
-            {{amy, bobNew, cat}, {bobNew, amy9}, {bobNew}},
+            {{amy, bob, cat, dan}, {amy9, bob, dan}, {bob, dan}},
+            {{amy, bobNew, cat}, {amy9, bobNew}, {bobNew}},
             {{amy, cat}, {amy9}, {}},
         };
         for (int k = 0; k < 3; ++k) {
@@ -468,7 +468,7 @@ private slots:
         QTest::newRow("an edit of an entry edited there: a new entry")
             << Merge{.mine = "edit",
                      .theirs = pw({amy, bob9}),
-                     .saved = {amy, bobNew, bob9},
+                     .saved = {amy, bob9, bobNew},
                      .told = "Your changes are saved as a new entry."};
         QTest::newRow("an edit of an entry deleted there: a new entry")
             << Merge{.mine = "edit",
@@ -487,7 +487,7 @@ private slots:
                                                                          .told = "Nothing was deleted.",
                                                                          .statusPart = "Entry not deleted"};
         QTest::newRow("an add onto an add landing between the look and the swap")
-            << Merge{.mine = "add", .theirs = pw({amy, bob, cat}), .when = "swap", .saved = {amy, bob, dan, cat}};
+            << Merge{.mine = "add", .theirs = pw({amy, bob, cat}), .when = "swap", .saved = {amy, bob, cat, dan}};
         QTest::newRow("a delete onto an edit landing between the look and the swap")
             << Merge{.mine = "delete", .theirs = pw({amy9, bob}), .when = "swap", .saved = {amy9}};
         QTest::newRow("another master password landing between the look and the swap: kept aside")
