@@ -74,9 +74,14 @@ void checkPackedSave(const QByteArray& bytes, const QString& master, const std::
     check(one.count() == static_cast<qsizetype>(packed.size()), "entry lines and entries differ in number");
     for (qsizetype i = 0; i < one.count(); ++i) {
         check(one.make(i) == packed[static_cast<size_t>(i)], "an entry line builds another entry");
+        // A merge knows entries by fingerprint: a line's is its entry's.
+        check(one.fingerprint(i) == VaultCodec::fingerprintOf(packed[static_cast<size_t>(i)]),
+              "a line's fingerprint differs from its entry's");
         for (qsizetype k = std::max<qsizetype>(0, i - 2); k < std::min(one.count(), i + 3); ++k) {
             const PackedEntry& other = packed[static_cast<size_t>(k)];
             if (one.holds(i, other)) check(other == packed[static_cast<size_t>(i)], "a line taken for another entry");
+            if (other == packed[static_cast<size_t>(i)])
+                check(one.fingerprint(i) == one.fingerprint(k), "equal entries with different fingerprints");
         }
     }
 }
