@@ -92,22 +92,28 @@ Result writeAtomic(const QString& path, const QByteArray& bytes, DurableFile::St
     const QString target = writtenFile(path);
     const DurableFile::WriteResult w = DurableFile::replace(target, bytes, DurableFile::permissions(target));
     if (w.outcome == DurableFile::Outcome::Failed) return failure(QStringLiteral("Cannot write"), path, w.why);
-    if (w.outcome == DurableFile::Outcome::Unconfirmed)
+    // Whatever happens after the rename, what is on disk now is the program's own.
+    if (w.outcome == DurableFile::Outcome::Unconfirmed) {
+        if (written) *written = DurableFile::stampOf(path);
         return replacedBut(path, QStringLiteral("the system could not confirm that it reached the disk: ") + w.why,
                            false);
+    }
 
     QByteArray back;
     DurableFile::Stamp stamp;
     if (const DurableFile::ReadResult r = DurableFile::readPlain(path, &back, kMaxFileSize, &stamp);
-        r.kind != DurableFile::ReadKind::Plain)
+        r.kind != DurableFile::ReadKind::Plain) {
+        if (written) *written = DurableFile::stampOf(path);
         return replacedBut(path, QStringLiteral("it could not be read back: ") + r.why, false);
+    }
     if (written) *written = stamp;
     if (back != bytes) return replacedBut(path, QStringLiteral("the file on disk differs from what was written"), true);
     return {};
 }
 
 Swap swapIn(const QString& path, const QByteArray& bytes) {
-    if (bytes.size() > kMaxFileSize) return {failure(QStringLiteral("Cannot write"), path, tooLarge(bytes.size())), {}, {}};
+    if (bytes.size() > kMaxFileSize)
+        return {failure(QStringLiteral("Cannot write"), path, tooLarge(bytes.size())), {}, {}};
     if (const QString nowhere = leadsNowhere(path); !nowhere.isEmpty())
         return {failure(QStringLiteral("Cannot write"), path, nowhere), {}, {}};
     const QString target = writtenFile(path);
@@ -171,8 +177,8 @@ Result atFreeName(const QString& what, const QString& path, const QString& first
 }  // namespace
 
 Result keep(const QString& path, const QByteArray& bytes, QString* keptAs) {
-    return atFreeName(QStringLiteral("Cannot keep a copy of"), path, writtenFile(path) + QStringLiteral(".bak"),
-                      keptAs, [&](const QString& name, bool* taken) {
+    return atFreeName(QStringLiteral("Cannot keep a copy of"), path, writtenFile(path) + QStringLiteral(".bak"), keptAs,
+                      [&](const QString& name, bool* taken) {
                           const DurableFile::WriteResult w = DurableFile::createExclusive(name, bytes, taken);
                           // A copy whose folder entry is not confirmed is no copy.
                           return w.outcome == DurableFile::Outcome::Done
@@ -182,8 +188,8 @@ Result keep(const QString& path, const QByteArray& bytes, QString* keptAs) {
 }
 
 Result keepFile(const QString& path, const QString& file, QString* keptAs) {
-    return atFreeName(QStringLiteral("Cannot keep a copy of"), path, writtenFile(path) + QStringLiteral(".bak"),
-                      keptAs, [&](const QString& name, bool* taken) { return DurableFile::renameFree(file, name, taken); });
+    return atFreeName(QStringLiteral("Cannot keep a copy of"), path, writtenFile(path) + QStringLiteral(".bak"), keptAs,
+                      [&](const QString& name, bool* taken) { return DurableFile::renameFree(file, name, taken); });
 }
 
 Result drop(const QString& file) {
@@ -201,14 +207,14 @@ QStringList conflictCopies(const QString& path) {
         if (folders.contains(folder)) return;
         folders << folder;
         const QString stem = QRegularExpression::escape(info.completeBaseName());
-        const QString suffix = info.suffix().isEmpty() ? QString() : QStringLiteral("\\.") + QRegularExpression::escape(info.suffix());
+        const QString suffix =
+            info.suffix().isEmpty() ? QString() : QStringLiteral("\\.") + QRegularExpression::escape(info.suffix());
         const QString name = QRegularExpression::escape(info.fileName());
-        const QRegularExpression copy(
-            QStringLiteral("^(?:%1\\.sync-conflict-\\d{8}-\\d{6}-[A-Z0-9]{7}%2"
-                           "|%1 \\([^()/]*conflicted copy[^()/]*\\)(?: \\(\\d+\\))?%2"
-                           "|%3\\.displaced-[0-9a-f]{16})$")
-                .arg(stem, suffix, name),
-            QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpression copy(QStringLiteral("^(?:%1\\.sync-conflict-\\d{8}-\\d{6}-[A-Z0-9]{7}%2"
+                                                     "|%1 \\([^()/]*conflicted copy[^()/]*\\)(?: \\(\\d+\\))?%2"
+                                                     "|%3\\.displaced-[0-9a-f]{16})$")
+                                          .arg(stem, suffix, name),
+                                      QRegularExpression::CaseInsensitiveOption);
         const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
         for (const QString& n : names)
             if (copy.match(n).hasMatch()) found << QDir(folder).filePath(n);
