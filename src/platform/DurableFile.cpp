@@ -274,14 +274,16 @@ SwapResult swapIn(const QString& path, const QByteArray& bytes, int mode) {
     result.created = stampOf(QFile::decodeName(swapName));
     if (call(Op::Swap, [&] { return exchange(swapName, target); }) == 0) {
         result.displaced = QFile::decodeName(swapName);
-    } else if (const int error = errno; !cannotSwap(error) ||
-                                        call(Op::Rename, [&] {
-                                            return ::rename(swapName.constData(), target.constData());
-                                        }) != 0) {
-        const int why = cannotSwap(error) ? errno : error;
-        ::unlink(swapName.constData());
-        result.write = failed(why);
-        return result;
+    } else {
+        const int error = errno;
+        const bool renamed = cannotSwap(error) &&
+                             call(Op::Rename, [&] { return ::rename(swapName.constData(), target.constData()); }) == 0;
+        if (!renamed) {
+            const int why = cannotSwap(error) ? errno : error;
+            ::unlink(swapName.constData());
+            result.write = failed(why);
+            return result;
+        }
     }
     if (!syncFolder(folderOf(path))) result.write = {Outcome::Unconfirmed, systemError(errno)};
     return result;
@@ -291,17 +293,18 @@ WriteResult renameFree(const QString& from, const QString& to, bool* taken) {
     *taken = false;
     const QByteArray source = native(from);
     const QByteArray name = native(to);
-    int r = -1;
+    bool renamed = false;
 #if defined(__linux__) && defined(RENAME_NOREPLACE)
-    r = static_cast<int>(call(Op::Rename, [&] {
-        return ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE);
-    }));
-    if (r != 0 && errno != EINVAL && errno != ENOSYS) {
+    renamed = call(Op::Rename, [&] {
+                  return ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE);
+              }) == 0;
+    if (!renamed && errno != EINVAL && errno != ENOSYS) {
         *taken = errno == EEXIST;
         return failed(errno);
     }
 #endif
-    if (r != 0) {
+    // cppcheck-suppress knownConditionTrueFalse
+    if (!renamed) {
         // No such rename here: a hard link cannot replace either.
         if (::link(source.constData(), name.constData()) != 0) {
             *taken = errno == EEXIST;
@@ -455,7 +458,9 @@ Stamp stampOf(const QString& path) {
 
 Stamp stampOfOpen(int) { return {}; }
 
-SwapResult swapIn(const QString& path, const QByteArray& bytes, int mode) { return {replace(path, bytes, mode), {}, {}}; }
+SwapResult swapIn(const QString& path, const QByteArray& bytes, int mode) {
+    return {replace(path, bytes, mode), {}, {}};
+}
 
 WriteResult renameFree(const QString& from, const QString& to, bool* taken) {
     *taken = QFileInfo::exists(to) || QFileInfo(to).isSymLink();

@@ -245,17 +245,21 @@ bool VaultSession::SaveData() {
             text = QStringLiteral("Your changes could not be saved.\n\n") + r.error +
                    QStringLiteral("\n\nThe vault file was left as it was; the list still shows your changes.");
         } else if (r.differs) {
-            text = QStringLiteral("The vault file was replaced, but what is now on disk differs from what was meant "
-                                  "to be saved.\n\n") +
+            text = QStringLiteral(
+                       "The vault file was replaced, but what is now on disk differs from what was meant "
+                       "to be saved.\n\n") +
                    r.error +
-                   QStringLiteral("\n\nYour changes count as not saved: the list still shows them, and your next "
-                                  "change saves the whole list again.");
+                   QStringLiteral(
+                       "\n\nYour changes count as not saved: the list still shows them, and your next "
+                       "change saves the whole list again.");
         } else {
-            text = QStringLiteral("The vault file was replaced, but the system could not confirm that your changes "
-                                  "reached the disk.\n\n") +
+            text = QStringLiteral(
+                       "The vault file was replaced, but the system could not confirm that your changes "
+                       "reached the disk.\n\n") +
                    r.error +
-                   QStringLiteral("\n\nThe list still shows your changes; your next change saves the whole list "
-                                  "again.");
+                   QStringLiteral(
+                       "\n\nThe list still shows your changes; your next change saves the whole list "
+                       "again.");
         }
         vault.msgBox(text, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
         tellKept(vault, keptAs);

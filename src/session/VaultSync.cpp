@@ -51,7 +51,7 @@ VaultMerge::Fingerprints fingerprintsOf(const ListItems& list) {
     return f;
 }
 
-std::optional<QByteArray> serialised(VaultSync::Vault& vault, const ListItems& items) {
+std::optional<QByteArray> serialised(const VaultSync::Vault& vault, const ListItems& items) {
     return VaultCodec::serialiseVault(vault.masterPassword(), items.count(),
                                       [&](qsizetype n) { return &items.entry(n + 1); });
 }
@@ -184,7 +184,7 @@ VaultFile::Result VaultSync::save(Saved* saved) {
     *saved = std::exchange(pending_, {});
     unsaved_ = true;  // until it is known to be in place
     const QString path = vault_.vaultPath();
-    ListItems& list = vault_.entries();
+    const ListItems& list = vault_.entries();
     mergedBase_.reset();
 
     const DurableFile::Stamp now = DurableFile::stampOf(path);

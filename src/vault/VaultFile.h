@@ -77,8 +77,8 @@ Swap swapIn(const QString& path, const QByteArray& bytes);
 // bytes. *onDisk receives what was found there (its stamp, and the
 // fingerprint of what was read, or of bytes when nothing could be read), and
 // *ours whether it is still the file that save made, however changed since.
-Result readBack(const QString& path, const QByteArray& bytes, const DurableFile::Stamp& created,
-                Version* onDisk, bool* ours);
+Result readBack(const QString& path, const QByteArray& bytes, const DurableFile::Stamp& created, Version* onDisk,
+                bool* ours);
 
 // Copies path owner-only to path + ".bak", or, when that name is taken, to
 // the first free ".bak.1", ".bak.2", ...: the copy is created exclusively, so
