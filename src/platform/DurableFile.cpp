@@ -236,7 +236,12 @@ int exchange(const QByteArray& from, const QByteArray& to) {
 // The file system has no such swap (exFAT, FUSE, a network share), or there
 // is nothing at the other name to swap with.
 bool cannotSwap(int error) {
-    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP || error == ENOENT;
+    // EOPNOTSUPP and ENOTSUP are one value on Linux, not everywhere.
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP ||
+#if ENOTSUP != EOPNOTSUPP
+           error == ENOTSUP ||
+#endif
+           error == ENOENT;
 }
 
 }  // namespace

@@ -277,7 +277,7 @@ VaultFile::Result VaultSync::afterSwap(const QByteArray& written, const DurableF
                                        const VaultFile::Result& swapped) {
     VaultFile::Version onDisk;
     bool ours = false;
-    const VaultFile::Result back = VaultFile::readBack(vault_.vaultPath(), written, created, &onDisk, &ours);
+    VaultFile::Result back = VaultFile::readBack(vault_.vaultPath(), written, created, &onDisk, &ours);
     if (!ours) {
         // Replaced again by another program since the swap: its notification
         // merges the list's changes onto that version, from the same base.
