@@ -235,6 +235,7 @@ bool VaultSession::SaveData() {
     lastSave_ = {};
     if (!vault.vaultLocked()) {
         r = unguardedSave();
+        sync.markUnsaved();
     } else {
         r = sync.save(&lastSave_);
     }

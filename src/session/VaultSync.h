@@ -55,6 +55,8 @@ public:
     // The list holds changes that the file does not (their save failed): an
     // outside version is then merged with them.
     bool unsaved() const { return unsaved_; }
+    // A save that could not even start, as in a copy that saves nothing.
+    void markUnsaved() { unsaved_ = true; }
 
     // What a save did besides writing the list.
     struct Saved {
