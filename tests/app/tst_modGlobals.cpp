@@ -1,6 +1,7 @@
 #include "session/VaultSession.h"
 #include "support/Unlocked.h"
 
+#include "VaultEntries.h"
 #include "platform/DurableFile.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <random>
 #include <utility>
 
 namespace {
@@ -579,6 +581,106 @@ private slots:
         QCOMPARE(u.status(), status);
         QCOMPARE(shown.size(), qsizetype(m.told.isEmpty() ? 0 : 1));
         QCOMPARE(u.vaultBytes(), expected);
+    }
+
+    // Two writers taking turns at moments close to each other, as two
+    // machines behind a sync tool do: the program adds, edits and deletes
+    // entries of its own while a second writer does the same to entries of
+    // its own, just before a save, in the swap, after one or after a reload.
+    // At the end the vault holds exactly both sides' entries: nothing set
+    // aside, no deletion undone, no box.
+    void manyRacingSavesLoseNothing() {
+        Unlocked u({amy});
+        const QString path = u.vaultPath();
+        std::mt19937 random(20261209);
+        QStringList expected{"amy|1|a.org"};  // both sides' entries, as "user|password|location"
+        const auto line = [](const Entry& e) { return e.username + "|" + e.password + "|" + e.location; };
+        const auto ownOf = [&](const QString& side) {
+            QStringList own;
+            for (const QString& e : expected)
+                if (e.startsWith(side)) own << e;
+            return own;
+        };
+        // The second writer reads what is there and changes one entry of its own.
+        int writes = 0;
+        const auto writer = [&] {
+            std::vector<Entry> entries = VaultCodec::readEntries(fileBytes(path));
+            const QStringList own = ownOf("w");
+            const int op = own.isEmpty() ? 0 : static_cast<int>(random() % 3);
+            const QString name = "w" + QString::number(writes++);
+            if (op == 0) {
+                entries.push_back({name, "x", "w.org"});
+                expected << line(entries.back());
+            } else {
+                const QString victim = own[static_cast<qsizetype>(random() % own.size())];
+                const auto at =
+                    std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return line(e) == victim; });
+                QVERIFY2(at != entries.end(), qPrintable("the writer's entry is gone: " + victim));
+                expected.removeOne(victim);
+                if (op == 1) {
+                    at->password = name;
+                    expected << line(*at);
+                } else {
+                    entries.erase(at);
+                }
+            }
+            secondWriter(path, vaultOf("pw", entries));
+        };
+        bool inSwap = false;
+        const auto old = DurableFile::setFaultHook([&](DurableFile::Op op) {
+            if (op == DurableFile::Op::Swap && std::exchange(inSwap, false)) writer();
+            return 0;
+        });
+        for (int i = 0; i < 55; ++i) {
+            const int when = static_cast<int>(random() % 4);
+            if (when == 0) writer();  // just before the save, unnoticed
+            if (when == 1) {
+                writer();
+                QTest::qWait(static_cast<int>(random() % (2 * FileWatch::kSettleMs)));
+            }
+            inSwap = when == 2;
+            // The program's own change, saved at once.
+            ListItems& items = u.items();
+            const QStringList own = ownOf("t");
+            const int op = own.isEmpty() ? 0 : static_cast<int>(random() % 3);
+            const QString name = "t" + QString::number(i);
+            if (op == 0) {
+                items.add(name, "y", "t.org");
+                expected << line({name, "y", "t.org"});
+            } else {
+                const QString victim = own[static_cast<qsizetype>(random() % own.size())];
+                qsizetype row = 0;
+                for (qsizetype r = 1; r <= items.count() && row == 0; ++r)
+                    if (line(items.entry(r).toEntry()) == victim) row = r;
+                QVERIFY2(row != 0, qPrintable("the program's entry is gone: " + victim));
+                expected.removeOne(victim);
+                if (op == 1) {
+                    items.setSubItem(row, 1, name);
+                    expected << line(items.entry(row).toEntry());
+                } else {
+                    items.remove(row);
+                }
+            }
+            QVERIFY(u.app->vault.SaveData());
+            if (when == 3) writer();  // just after
+            QTest::qWait(static_cast<int>(random() % 60));
+        }
+        DurableFile::setFaultHook(old);
+        QTest::qWait(FileWatch::kSettleMs * 3);
+        expected.sort();
+        QStringList inVault;
+        for (const Entry& e : VaultCodec::readEntries(fileBytes(path))) inVault << line(e);
+        inVault.sort();
+        QStringList shown;
+        for (qsizetype r = 1; r <= u.items().count(); ++r) shown << line(u.items().entry(r).toEntry());
+        shown.sort();
+        QCOMPARE(inVault, expected);
+        QCOMPARE(shown, expected);
+        QCOMPARE(u.fakes.messageBox->shown.size(), 0);
+        QStringList beside = QDir(u.dir()).entryList(QDir::Files | QDir::Hidden);
+        beside.removeAll("data.enc");
+        beside.removeAll("data.enc.lock");
+        QCOMPARE(beside, QStringList{});
     }
 
     // A version that cannot be merged is kept once, beside the file the
