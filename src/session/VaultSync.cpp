@@ -152,15 +152,19 @@ bool VaultSync::keepUnseen(QString* keptAs, QString* error) {
         return false;
     }
     if (sameBytes(bytes) || holdsNothing(bytes)) return true;
-    if (VaultFile::Result r = VaultFile::keep(path, bytes, keptAs); !r.ok) {
+    return keepSeen(bytes, VaultFile::Version::of(read, bytes), keptAs, error);
+}
+
+// Keeps a version before a save replaces it; kept, it is seen, and never kept again.
+bool VaultSync::keepSeen(const QByteArray& bytes, const VaultFile::Version& version, QString* keptAs, QString* error) {
+    if (VaultFile::Result r = VaultFile::keep(vault_.vaultPath(), bytes, keptAs); !r.ok) {
         *error = QStringLiteral(
                      "The vault file has been changed by another program, and that version could not be kept "
                      "before your changes replace it: ") +
                  r.error;
         return false;
     }
-    // Kept: seen, and never kept again.
-    known_ = VaultFile::Version::of(read, bytes);
+    known_ = version;
     return true;
 }
 
@@ -189,9 +193,10 @@ VaultFile::Result VaultSync::save(Saved* saved) {
 
     const DurableFile::Stamp now = DurableFile::stampOf(path);
     if (now.error != 0) return {false, unreachable(path, now.error), false};
+    const bool aFile = now.exists && QFileInfo(path).isFile();
     // The version this save expects to displace.
     DurableFile::Stamp onto = known_.stamp;
-    if (now.exists && now != known_.stamp && QFileInfo(path).isFile()) {
+    if (aFile && now != known_.stamp) {
         QByteArray theirs;
         DurableFile::Stamp read;
         if (VaultFile::Result r = VaultFile::read(path, &theirs, &read); !r.ok) {
@@ -210,20 +215,13 @@ VaultFile::Result VaultSync::save(Saved* saved) {
             case Kind::NoPassword:
             case Kind::OtherPassword:
             case Kind::Unreadable:
-                if (VaultFile::Result r = VaultFile::keep(path, theirs, &saved->keptAs); !r.ok) {
-                    return {false,
-                            QStringLiteral("The vault file has been changed by another program, and that version "
-                                           "could not be kept before your changes replace it: ") +
-                                r.error,
-                            false};
-                }
-                known_ = version;  // kept: seen, and never kept again
+                if (QString error; !keepSeen(theirs, version, &saved->keptAs, &error)) return {false, error, false};
                 break;
         }
     }
     std::optional<QByteArray> bytes = serialised(vault_, list);
     if (!bytes) return {false, QStringLiteral("An entry holds a character that the vault file cannot store."), false};
-    if (!now.exists || !QFileInfo(path).isFile()) {
+    if (!aFile) {
         // Gone, or something else in the way: made again, or told.
         if (VaultFile::Result r = VaultFile::EnsureDataFile(path); !r.ok) return r;
         onto = DurableFile::stampOf(path);

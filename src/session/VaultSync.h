@@ -54,7 +54,6 @@ public:
 
     // The list holds changes that the file does not (their save failed): an
     // outside version is then merged with them.
-    bool unsaved() const { return unsaved_; }
     // A save that could not even start, as in a copy that saves nothing.
     void markUnsaved() { unsaved_ = true; }
 
@@ -92,6 +91,7 @@ private:
     void lookForCopies();
     void askAbout(const QString& copy);
     bool sameBytes(const QByteArray& bytes) const;
+    bool keepSeen(const QByteArray& bytes, const VaultFile::Version& version, QString* keptAs, QString* error);
     Kind kindOf(const QByteArray& bytes) const;
     void take(const QByteArray& bytes, const VaultFile::Version& version);
     void mergeIn(const QByteArray& theirs, const VaultFile::Version& version, Saved* saved);

@@ -58,25 +58,24 @@ void Form1::cmdDelete_Click() {
         SetStatus(QStringLiteral("Entry not deleted, cancelled by user"));
         return;
     }
-    const qsizetype now = items.positionOf(asked);
-    if (now == 0) {
+    // Gone from the list already, or found changed or gone by the save's merge.
+    const auto changedElsewhere = [this] {
         SetStatus(QStringLiteral("Entry not deleted: it was changed or removed by another program"));
         app().msgBox(this,
                      QStringLiteral("The entry you asked to delete has been changed or removed by another program "
                                     "in the meantime.  Nothing was deleted."),
                      QStringLiteral("Error"));
+    };
+    const qsizetype now = items.positionOf(asked);
+    if (now == 0) {
+        changedElsewhere();
         return;
     }
     items.remove(now);
     if (!app().vault.SaveData()) return;
     const VaultSync::Saved& saved = app().vault.lastSave();
-    // Merged onto a version where the entry is already changed or gone.
     if (saved.unmatched > 0) {
-        SetStatus(QStringLiteral("Entry not deleted: it was changed or removed by another program"));
-        app().msgBox(this,
-                     QStringLiteral("The entry you asked to delete has been changed or removed by another program "
-                                    "in the meantime.  Nothing was deleted."),
-                     QStringLiteral("Error"));
+        changedElsewhere();
         return;
     }
     if (!saved.merged) SetStatus(QStringLiteral("Entry deleted successfully, data saved."));
